@@ -1,0 +1,22 @@
+# Warnings and sanitizers live in INTERFACE targets that every target links.
+add_library(lumpwright_warnings INTERFACE)
+if(MSVC)
+  target_compile_options(lumpwright_warnings INTERFACE /W4 /permissive-)
+  if(LUMPWRIGHT_WERROR)
+    target_compile_options(lumpwright_warnings INTERFACE /WX)
+  endif()
+else()
+  target_compile_options(lumpwright_warnings INTERFACE
+    -Wall -Wextra -Wpedantic -Wconversion -Wshadow -Wnon-virtual-dtor
+    -Wold-style-cast -Wcast-align -Wnull-dereference -Wimplicit-fallthrough)
+  if(LUMPWRIGHT_WERROR)
+    target_compile_options(lumpwright_warnings INTERFACE -Werror)
+  endif()
+endif()
+
+add_library(lumpwright_sanitizers INTERFACE)
+if(LUMPWRIGHT_SANITIZE)
+  target_compile_options(lumpwright_sanitizers INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(lumpwright_sanitizers INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,61 @@
+#include "platform/CFile.h"
+
+namespace lw {
+
+CFile::~CFile() { Abort(); }
+
+bool CFile::Open(const CString& path, Mode mode) {
+  Abort();
+  switch (mode) {
+    case Mode::kRead: handle_ = files_->OpenRead(path); break;
+    case Mode::kWrite: handle_ = files_->OpenWrite(path); break;
+    case Mode::kReplace: handle_ = files_->OpenForReplace(path); break;
+  }
+  if (handle_ == kNoFile) return false;
+  path_ = path;
+  return true;
+}
+
+bool CFile::OpenTempBeside(const CString& target) {
+  Abort();
+  CString tempPath;
+  handle_ = files_->CreateTempBeside(target, tempPath);
+  if (handle_ == kNoFile) return false;
+  path_ = tempPath;
+  return true;
+}
+
+bool CFile::GetStatus(std::uint64_t& size) { return IsOpen() && files_->QuerySize(handle_, size); }
+
+size_t CFile::Read(void* buffer, size_t count) {
+  if (count == 0) return 0;
+  if (!IsOpen()) throw FileError("the file is not open");
+  return files_->Read(handle_, buffer, count);
+}
+
+void CFile::Write(const void* buffer, size_t count) {
+  if (count == 0) return;
+  if (!IsOpen()) throw FileError("the file is not open");
+  files_->Write(handle_, buffer, count);
+}
+
+void CFile::Flush() {
+  if (!IsOpen()) throw FileError("the file is not open");
+  files_->Flush(handle_);
+}
+
+void CFile::Close() {
+  if (!IsOpen()) return;
+  const FileHandle handle = handle_;
+  handle_ = kNoFile;
+  files_->Close(handle);
+}
+
+void CFile::Abort() noexcept {
+  if (!IsOpen()) return;
+  const FileHandle handle = handle_;
+  handle_ = kNoFile;
+  files_->Abort(handle);
+}
+
+}  // namespace lw

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+
+#include "platform/CString.h"
+#include "platform/FileSystem.h"
+
+namespace lw {
+
+// One open file: the handle, whether to close it on destruction, and its path.
+// A failed open returns false; a failed read, write, flush or close raises
+// FileError. Abort never raises and is harmless on a closed file.
+class CFile {
+ public:
+  enum class Mode { kRead, kWrite, kReplace };
+
+  explicit CFile(FileSystem& files = SystemFileSystem()) : files_(&files) {}
+  CFile(const CFile&) = delete;
+  CFile& operator=(const CFile&) = delete;
+  virtual ~CFile();
+
+  bool Open(const CString& path, Mode mode);
+  // A new file beside `target` that will replace it.
+  bool OpenTempBeside(const CString& target);
+  [[nodiscard]] bool IsOpen() const { return handle_ != kNoFile; }
+  [[nodiscard]] const CString& GetFilePath() const { return path_; }
+
+  // The file's whole size; false when the system cannot tell it.
+  bool GetStatus(std::uint64_t& size);
+  size_t Read(void* buffer, size_t count);
+  void Write(const void* buffer, size_t count);
+  void Flush();
+  void Close();
+  void Abort() noexcept;
+
+  [[nodiscard]] FileSystem& Files() const { return *files_; }
+
+ private:
+  FileSystem* files_;
+  FileHandle handle_ = kNoFile;
+  CString path_;
+};
+
+}  // namespace lw

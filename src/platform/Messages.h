@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/CString.h"
+
+namespace lw {
+
+// Where the core's messages go: a message box captioned with the program's
+// name, the terminal, or a recorder in tests. Only a Yes counts as yes.
+class MessageSink {
+ public:
+  virtual ~MessageSink() = default;
+  virtual void ShowMessage(const CString& text) = 0;
+  virtual bool AskYesNo(const CString& text) = 0;
+};
+
+}  // namespace lw
