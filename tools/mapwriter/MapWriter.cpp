@@ -1,0 +1,1 @@
+#include "mapwriter/MapWriter.h"
