@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/CFile.h"
+#include "platform/CString.h"
+#include "platform/FileSystem.h"
+#include "platform/Messages.h"
+
+namespace lw {
+
+// The map file object: reads a map whole into one image, hands out its entity
+// text and writes the map again around a new entity text. It shows its own
+// messages through the sink; callers only learn the result code.
+class CBspFile : public CFile {
+ public:
+  explicit CBspFile(MessageSink& messages, FileSystem& files = SystemFileSystem());
+  ~CBspFile() override;
+
+  // 0 on success, 1 on failure (its message already shown).
+  int LoadMap(const CString& path);
+  // The entity text in the image (up to its NUL); null when nothing is loaded.
+  [[nodiscard]] const char* GetEntityText() const;
+  // 0 saved, 1 failed (message shown, map file unchanged), 2 nothing loaded
+  // (no message, nothing touched). Past the point where the map was taken
+  // hold of, `text` holds its lump form.
+  int SaveMap(const CString& path, CString& text);
+
+  [[nodiscard]] bool IsLoaded() const;
+  // The last message this object formatted.
+  [[nodiscard]] const CString& LastMessage() const;
+
+  // Facts about the loaded map for reports (`lumpwright-cli info`).
+  struct LumpInfo {
+    std::int32_t offset;
+    std::int32_t length;
+  };
+  [[nodiscard]] std::int32_t Version() const;
+  [[nodiscard]] std::uint32_t ImageSize() const;
+  [[nodiscard]] int EntityLumpIndex() const;  // 0, or 1 for swapped directories
+  [[nodiscard]] LumpInfo Lump(int index) const;
+  [[nodiscard]] bool HasStandardLayout() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace lw
