@@ -1,0 +1,397 @@
+#include "cli/Cli.h"
+
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string_view>
+
+#include "bsp/CBspFile.h"
+#include "cli/TerminalMessages.h"
+#include "entities/EntityText.h"
+#include "platform/CString.h"
+#include "platform/CodePage.h"
+
+namespace lw {
+namespace {
+
+constexpr std::string_view kProgramName = "lumpwright-cli";
+constexpr size_t kAnyNumber = static_cast<size_t>(-1);
+constexpr int kLumpCount = 15;
+
+// Raised while a command line is read or a command checks its operands; the
+// dispatcher prints it with the command's usage and exits with kExitUsage.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct OptionSpec {
+  std::string_view name;
+  bool takesValue;
+};
+
+// One command line, read: the command's operands and options and the streams.
+struct Invocation {
+  std::vector<std::string> operands;
+  std::map<std::string, std::string, std::less<>> options;
+  std::istream& in;
+  std::ostream& out;
+  std::ostream& err;
+  bool answerYes = false;
+
+  [[nodiscard]] const std::string* Option(std::string_view name) const {
+    const auto it = options.find(name);
+    return it == options.end() ? nullptr : &it->second;
+  }
+};
+
+using Handler = int (*)(Invocation&);
+
+// A command of the table below. The dispatcher checks the operand count and
+// the options against it before the handler runs.
+struct Command {
+  std::string_view name;
+  std::string_view synopsis;  // what follows the name in the usage line
+  std::string_view summary;
+  size_t minOperands;
+  size_t maxOperands;
+  std::vector<OptionSpec> options;
+  Handler run;
+
+  [[nodiscard]] const OptionSpec* FindOption(std::string_view option) const {
+    for (const OptionSpec& spec : options) {
+      if (spec.name == option) return &spec;
+    }
+    return nullptr;
+  }
+};
+
+// The directory's entries in file-header order. A swapped directory (Blue
+// Shift) holds the planes in entry 0 and the entities in entry 1.
+constexpr std::string_view kLumpNames[kLumpCount] = {
+    "entities", "planes", "textures", "vertices", "visibility", "nodes", "texinfo", "faces",
+    "lighting", "clipnodes", "leaves", "marksurfaces", "edges", "surfedges", "models"};
+
+std::string_view LumpName(int index, int entityLumpIndex) {
+  if (entityLumpIndex == 1 && (index == 0 || index == 1)) return kLumpNames[1 - index];
+  return kLumpNames[index];
+}
+
+// Counts the entity blocks: a '{' outside quotes opens one. Braces inside
+// quoted values ("{target" decals) are not blocks; quotes pair up within a line.
+int CountEntityBlocks(std::string_view text) {
+  int count = 0;
+  bool inQuotes = false;
+  bool inBlock = false;
+  for (size_t i = 0; i < text.size(); i += CharLengthAt(text, i)) {
+    const char c = text[i];
+    if (c == '\n') {
+      inQuotes = false;
+    } else if (c == '"') {
+      inQuotes = !inQuotes;
+    } else if (!inQuotes && c == '{' && !inBlock) {
+      ++count;
+      inBlock = true;
+    } else if (!inQuotes && c == '}') {
+      inBlock = false;
+    }
+  }
+  return count;
+}
+
+// Writes bytes to standard output; a failed write (a closed pipe, a full
+// disk behind a redirection) is a failure of the command.
+int WriteOut(Invocation& call, std::string_view bytes) {
+  call.out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  call.out.flush();
+  if (!call.out) {
+    call.err << kProgramName << ": cannot write to standard output\n";
+    return kExitFailure;
+  }
+  return kExitSuccess;
+}
+
+// Loads a map; its own messages go to standard error when that fails.
+bool Load(CBspFile& map, TerminalMessages& messages, const std::string& path, Invocation& call) {
+  const bool loaded = map.LoadMap(CString(path)) == 0;
+  messages.Flush(loaded, call.out, call.err);
+  return loaded;
+}
+
+int RunInfo(Invocation& call) {
+  const std::string& path = call.operands[0];
+  TerminalMessages messages(call.answerYes);
+  CBspFile map(messages);
+  if (!Load(map, messages, path, call)) return kExitFailure;
+
+  const int entityLump = map.EntityLumpIndex();
+  std::ostringstream report;
+  report << "map:          " << path << '\n'
+         << "version:      " << map.Version() << '\n'
+         << "size:         " << map.ImageSize() << " bytes\n"
+         << "entities:     " << CountEntityBlocks(map.GetEntityText()) << " blocks in lump "
+         << entityLump << (entityLump == 1 ? " (planes and entities swapped, as in Blue Shift)" : "")
+         << '\n'
+         << "layout:       "
+         << (map.HasStandardLayout() ? "standard (as the compile tools write it)"
+                                     : "non-standard (not in the compile tools' order)")
+         << '\n'
+         << "lumps:\n"
+         << FormatString("  %5s  %-12s  %10s  %10s\n", "index", "name", "offset", "length").Str();
+  for (int index = 0; index < kLumpCount; ++index) {
+    const CBspFile::LumpInfo lump = map.Lump(index);
+    const std::string name(LumpName(index, entityLump));
+    report << FormatString("  %5d  %-12s  %10d  %10d\n", index, name.c_str(), lump.offset, lump.length)
+                  .Str();
+  }
+  return WriteOut(call, report.str());
+}
+
+int RunShow(Invocation& call) {
+  TerminalMessages messages(call.answerYes);
+  CBspFile map(messages);
+  if (!Load(map, messages, call.operands[0], call)) return kExitFailure;
+  const CString display = ToDisplayText(map.GetEntityText());
+  return WriteOut(call, display.View());
+}
+
+int RunExport(Invocation& call) {
+  TerminalMessages messages(call.answerYes);
+  CBspFile map(messages);
+  if (!Load(map, messages, call.operands[0], call)) return kExitFailure;
+  const char* stored = map.GetEntityText();
+  const std::string_view text(stored, std::strlen(stored));
+
+  const std::string* target = call.Option("-o");
+  if (target == nullptr || *target == "-") return WriteOut(call, text);
+  std::ofstream file(*target, std::ios::binary | std::ios::trunc);
+  file.write(text.data(), static_cast<std::streamsize>(text.size()));
+  file.close();
+  if (!file) {
+    call.err << "Error writing the file: " << *target << ".\n";
+    return kExitFailure;
+  }
+  return kExitSuccess;
+}
+
+// The whole of `source`, standard input for "-"; nullopt when it cannot be read.
+std::optional<std::string> ReadSource(const std::string& source, std::istream& in) {
+  if (source == "-") {
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) return std::nullopt;
+    return bytes;
+  }
+  std::ifstream file(source, std::ios::binary);
+  if (!file) return std::nullopt;
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  if (file.bad()) return std::nullopt;
+  return std::move(bytes).str();
+}
+
+int RunImport(Invocation& call) {
+  const std::string& path = call.operands[0];
+  const std::string& source = call.operands[1];
+  std::optional<std::string> bytes = ReadSource(source, call.in);
+  if (!bytes) {
+    call.err << "Error reading the file: " << (source == "-" ? "standard input" : source) << ".\n";
+    return kExitFailure;
+  }
+  // The editor's text ends at its first NUL; cutting there silently would
+  // drop whatever follows, so such input is refused instead.
+  if (bytes->find('\0') != std::string::npos) {
+    call.err << kProgramName << ": " << (source == "-" ? "standard input" : source)
+             << " holds a NUL byte, which entity text cannot hold.\n";
+    return kExitFailure;
+  }
+
+  TerminalMessages messages(call.answerYes);
+  CBspFile map(messages);
+  if (!Load(map, messages, path, call)) return kExitFailure;
+  // Handed over as the editor's Save hands over its edit box's text:
+  // SaveMap converts it to the lump form itself.
+  CString text(std::move(*bytes));
+  const int result = map.SaveMap(CString(path), text);
+  messages.Flush(result == 0, call.out, call.err);
+  return result == 0 ? kExitSuccess : kExitFailure;
+}
+
+// Every command, in the order --help lists them. A new command is one row
+// here and one handler above; the dispatcher does the rest.
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = {
+      {"info", "MAP", "version, lump table, entity count and layout of a map", 1, 1, {}, RunInfo},
+      {"show", "MAP", "the entity text as the editor shows it (\"\\r\\n\" line ends)", 1, 1, {},
+       RunShow},
+      {"export", "MAP [-o FILE]", "the stored entity text, like a .ent file, to standard output or FILE",
+       1, 1, {{"-o", true}}, RunExport},
+      {"import", "MAP FILE",
+       "save FILE's text ('-': standard input) as the map's entity text, as the editor's Save does", 2,
+       2, {}, RunImport},
+  };
+  return commands;
+}
+
+const Command* FindCommand(std::string_view name) {
+  for (const Command& command : Commands()) {
+    if (command.name == name) return &command;
+  }
+  return nullptr;
+}
+
+std::string UsageLine(const Command* command) {
+  std::string line = "usage: " + std::string(kProgramName);
+  if (command == nullptr) return line + " [--yes] [--codepage N] COMMAND [ARGS...]  (--help lists the commands)";
+  return line + " " + std::string(command->name) + " " + std::string(command->synopsis);
+}
+
+int ReportUsage(std::ostream& err, const Command* command, std::string_view problem) {
+  err << kProgramName << ": " << problem << '\n' << UsageLine(command) << '\n';
+  return kExitUsage;
+}
+
+void PrintHelp(std::ostream& out) {
+  out << "usage: " << kProgramName << " [OPTIONS] COMMAND [ARGS...]\n\n"
+      << "Edits the entity lump of Half-Life BSP version 30 maps (Counter-Strike).\n\n"
+      << "Commands:\n";
+  for (const Command& command : Commands()) {
+    const std::string usage = std::string(command.name) + " " + std::string(command.synopsis);
+    out << FormatString("  %-22s  ", usage.c_str()).Str() << command.summary << '\n';
+  }
+  out << "\nOptions:\n"
+      << "  --yes, -y               answer yes to every question (the default answer is no)\n"
+      << "  --codepage N            scan text in ANSI code page N; 932, 936, 949 and 950 are\n"
+      << "                          double-byte (default 1252)\n"
+      << "  --help, -h              this help\n"
+      << "  --version               the program's version\n\n"
+      << "Exit status: 0 success, 1 failure, 2 usage error.\n";
+}
+
+unsigned ParseCodePage(std::string_view value) {
+  unsigned id = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), id);
+  if (error != std::errc() || end != value.data() + value.size() || !CodePage::IsKnown(id)) {
+    throw UsageError("unknown code page '" + std::string(value) + "'");
+  }
+  return id;
+}
+
+// The scanning code page is process-wide; a run leaves it as it found it.
+class ActiveCodePageGuard {
+ public:
+  ActiveCodePageGuard() : saved_(CodePage::Active()) {}
+  ~ActiveCodePageGuard() { CodePage::SetActive(saved_); }
+  ActiveCodePageGuard(const ActiveCodePageGuard&) = delete;
+  ActiveCodePageGuard& operator=(const ActiveCodePageGuard&) = delete;
+
+ private:
+  unsigned saved_;
+};
+
+struct ParsedLine {
+  const Command* command = nullptr;
+  bool help = false;
+  bool version = false;
+};
+
+// Reads the arguments into `call`. Global options may stand anywhere; a
+// command's own options after its name; "--" ends the options and "-" alone
+// is an operand (standard input or output).
+// Fills `parsed` as it goes, so that a usage error can name the command.
+void Parse(const std::vector<std::string>& args, Invocation& call, ParsedLine& parsed) {
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+      std::string name = arg;
+      std::optional<std::string> value;
+      if (const size_t equals = arg.find('='); arg.starts_with("--") && equals != std::string::npos) {
+        name = arg.substr(0, equals);
+        value = arg.substr(equals + 1);
+      }
+      auto takeValue = [&]() -> std::string {
+        if (value) return *value;
+        if (i + 1 >= args.size()) throw UsageError("option '" + name + "' needs a value");
+        return args[++i];
+      };
+      if (name == "--help" || name == "-h") {
+        parsed.help = true;
+      } else if (name == "--version") {
+        parsed.version = true;
+      } else if (name == "--yes" || name == "-y") {
+        call.answerYes = true;
+      } else if (name == "--codepage") {
+        CodePage::SetActive(ParseCodePage(takeValue()));
+      } else if (const OptionSpec* spec = parsed.command ? parsed.command->FindOption(name) : nullptr) {
+        if (!spec->takesValue && value) throw UsageError("option '" + name + "' takes no value");
+        call.options[name] = spec->takesValue ? takeValue() : std::string();
+      } else {
+        throw UsageError("unknown option '" + arg + "'");
+      }
+      continue;
+    }
+    if (parsed.command == nullptr) {
+      parsed.command = FindCommand(arg);
+      if (parsed.command == nullptr) throw UsageError("unknown command '" + arg + "'");
+      continue;
+    }
+    call.operands.push_back(arg);
+  }
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+  const ActiveCodePageGuard codePageGuard;
+  Invocation call{{}, {}, in, out, err};
+  ParsedLine parsed;
+  try {
+    Parse(args, call, parsed);
+  } catch (const UsageError& problem) {
+    return ReportUsage(err, parsed.command, problem.what());
+  }
+
+  if (parsed.help) {
+    if (parsed.command != nullptr) {
+      out << UsageLine(parsed.command) << '\n' << "  " << parsed.command->summary << '\n';
+    } else {
+      PrintHelp(out);
+    }
+    return kExitSuccess;
+  }
+  if (parsed.version) {
+    out << kProgramName << ' ' << LUMPWRIGHT_VERSION_STRING << '\n';
+    return kExitSuccess;
+  }
+  const Command* command = parsed.command;
+  if (command == nullptr) return ReportUsage(err, nullptr, "no command given");
+
+  const size_t count = call.operands.size();
+  if (count < command->minOperands) {
+    return ReportUsage(err, command, "too few arguments for '" + std::string(command->name) + "'");
+  }
+  if (command->maxOperands != kAnyNumber && count > command->maxOperands) {
+    return ReportUsage(err, command, "too many arguments for '" + std::string(command->name) + "'");
+  }
+  try {
+    return command->run(call);
+  } catch (const UsageError& problem) {
+    return ReportUsage(err, command, problem.what());
+  } catch (const std::exception& failure) {
+    // The core reports its own failures; this is for the rest (out of memory).
+    err << kProgramName << ": " << failure.what() << '\n';
+    return kExitFailure;
+  }
+}
+
+}  // namespace lw

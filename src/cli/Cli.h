@@ -1,0 +1,19 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace lw {
+
+// Exit statuses of lumpwright-cli.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// Runs one command line (the arguments after the program's name) with the
+// given standard streams and returns the exit status. It prints nowhere else
+// and never exits, so tests run it in the test process.
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
+
+}  // namespace lw

@@ -1,0 +1,23 @@
+// lumpwright-cli: the command-line front end over the core.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "platform/CommandLine.h"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+int main(int argc, char** argv) {
+#if defined(_WIN32)
+  // Entity text goes through byte for byte: no "\n" -> "\r\n" translation.
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  lw::SetCommandLine(argc, argv);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return lw::RunCli(args, std::cin, std::cout, std::cerr);
+}
