@@ -1,0 +1,350 @@
+#include "cli/Cli.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TestPaths.h"
+#include "cli/TerminalMessages.h"
+#include "entities/EntityText.h"
+#include "mapwriter/MapWriter.h"
+#include "platform/CString.h"
+#include "platform/CodePage.h"
+#include "support/TempDir.h"
+
+namespace lw {
+namespace {
+
+namespace mw = lw::mapwriter;
+using test::ReadFileBytes;
+using test::WriteFileBytes;
+
+constexpr int kLumps = 15;
+constexpr int kEntityLump = 0;
+constexpr int kTextureLump = 2;
+
+struct CliResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+CliResult RunArgs(const std::vector<std::string>& args, const std::string& input = {}) {
+  std::istringstream in(input);
+  std::ostringstream out;
+  std::ostringstream err;
+  const int status = RunCli(args, in, out, err);
+  return {status, out.str(), err.str()};
+}
+
+std::int32_t ReadInt32(const std::string& bytes, size_t at) {
+  std::uint32_t value = 0;
+  for (size_t i = 0; i < 4; ++i) {
+    value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes.at(at + i))) << (8 * i);
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+struct Lump {
+  std::int32_t offset;
+  std::int32_t length;
+};
+
+Lump DirectoryEntry(const std::string& map, int index) {
+  const size_t at = 4 + 8 * static_cast<size_t>(index);
+  return {ReadInt32(map, at), ReadInt32(map, at + 4)};
+}
+
+std::string LumpBytes(const std::string& map, int index) {
+  const Lump lump = DirectoryEntry(map, index);
+  return map.substr(static_cast<size_t>(lump.offset), static_cast<size_t>(lump.length));
+}
+
+// The entity text as stored: the entity lump up to its NUL.
+std::string StoredEntityText(const std::string& map) {
+  const std::string lump = LumpBytes(map, kEntityLump);
+  return lump.substr(0, lump.find('\0'));
+}
+
+std::string LumpForm(std::string text) {
+  CString converted(std::move(text));
+  ToLumpText(converted);
+  return converted.Str();
+}
+
+// After an export and import: a map the game still loads, with every lump
+// but the entity text's kept byte for byte.
+void ExpectOnlyEntityTextChanged(const std::string& before, const std::string& after,
+                                 const std::string& expectedEntityText) {
+  ASSERT_GE(after.size(), 124U);
+  EXPECT_EQ(ReadInt32(after, 0), 30);
+  for (int index = 0; index < kLumps; ++index) {
+    if (index == kEntityLump || index == kTextureLump) continue;
+    EXPECT_EQ(DirectoryEntry(after, index).offset, DirectoryEntry(before, index).offset) << "lump " << index;
+    EXPECT_EQ(LumpBytes(after, index), LumpBytes(before, index)) << "lump " << index;
+  }
+  EXPECT_EQ(LumpBytes(after, kTextureLump), LumpBytes(before, kTextureLump));
+  EXPECT_EQ(LumpBytes(after, kEntityLump), expectedEntityText + '\0');
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    entityText_ = mw::MakeEntityText(40, 7);
+    original_ = mw::WriteMap(mw::MakeMapContents(entityText_, 7));
+    map_ = dir_.File("de_made.bsp");
+    WriteFileBytes(map_, original_);
+  }
+
+  test::TempDir dir_;
+  std::string entityText_;
+  std::string original_;
+  std::string map_;
+};
+
+struct ExitCase {
+  const char* name;
+  std::vector<std::string> args;  // "MAP", "V29", "SHORT", "MISSING" stand for files
+  int status;
+  const char* outHas;  // substring of standard output, "" for empty output
+  const char* errHas;  // substring of standard error, "" for empty error output
+};
+
+TEST_F(CliTest, ExitStatusesAndWhereTheTextGoes) {
+  mw::MapContents v29 = mw::MakeMapContents(entityText_, 3);
+  v29.version = 29;
+  WriteFileBytes(dir_.File("v29.bsp"), mw::WriteMap(v29));
+  WriteFileBytes(dir_.File("too_short.bsp"), original_.substr(0, 60));
+
+  const std::vector<ExitCase> cases = {
+      {"no arguments", {}, 2, "", "usage: lumpwright-cli"},
+      {"unknown command", {"frobnicate", "MAP"}, 2, "", "unknown command 'frobnicate'"},
+      {"missing operand", {"info"}, 2, "", "usage: lumpwright-cli info MAP"},
+      {"extra operand", {"show", "MAP", "MAP"}, 2, "", "usage: lumpwright-cli show MAP"},
+      {"import without text", {"import", "MAP"}, 2, "", "usage: lumpwright-cli import MAP FILE"},
+      {"option of another command", {"show", "MAP", "-o", "x.ent"}, 2, "", "unknown option '-o'"},
+      {"option without its value", {"export", "MAP", "-o"}, 2, "", "needs a value"},
+      {"unknown code page", {"--codepage", "12345", "info", "MAP"}, 2, "", "unknown code page"},
+      {"version", {"--version"}, 0, "lumpwright-cli 1.3.0\n", ""},
+      {"help lists the commands", {"--help"}, 0, "import MAP FILE", ""},
+      {"info", {"info", "MAP"}, 0, "version:      30", ""},
+      {"info in a double-byte code page", {"--codepage", "932", "info", "MAP"}, 0, "standard", ""},
+      {"missing map", {"show", "MISSING"}, 1, "",
+       "Error openning the file: MISSING.\nMake sure it isn't opened in another program.\n"},
+      {"version 29", {"show", "V29"}, 1, "", "BSP is version 29, not 30\n"},
+      {"version 29 info", {"info", "V29"}, 1, "", "BSP is version 29, not 30\n"},
+      {"too short to hold a header", {"export", "SHORT"}, 1, "", "too_short.bsp"},
+      {"import of a missing text", {"import", "MAP", "MISSING"}, 1, "", "Error reading the file: "},
+  };
+  for (const ExitCase& row : cases) {
+    std::vector<std::string> args = row.args;
+    std::string outHas = row.outHas;
+    std::string errHas = row.errHas;
+    for (std::string* text : {&outHas, &errHas}) {
+      if (const size_t at = text->find("MISSING"); at != std::string::npos) {
+        text->replace(at, 7, dir_.File("missing.bsp"));
+      }
+    }
+    for (std::string& arg : args) {
+      if (arg == "MAP") arg = map_;
+      if (arg == "V29") arg = dir_.File("v29.bsp");
+      if (arg == "SHORT") arg = dir_.File("too_short.bsp");
+      if (arg == "MISSING") arg = dir_.File("missing.bsp");
+    }
+    const CliResult result = RunArgs(args);
+    EXPECT_EQ(result.status, row.status) << row.name << "\nstderr: " << result.err;
+    if (outHas.empty()) {
+      EXPECT_EQ(result.out, "") << row.name;
+    } else {
+      EXPECT_NE(result.out.find(outHas), std::string::npos) << row.name << "\nstdout: " << result.out;
+    }
+    if (errHas.empty()) {
+      EXPECT_EQ(result.err, "") << row.name;
+    } else {
+      EXPECT_NE(result.err.find(errHas), std::string::npos) << row.name << "\nstderr: " << result.err;
+    }
+    EXPECT_EQ(CodePage::Active(), CodePage::kSingleByte) << row.name << ": the run left its code page";
+  }
+  EXPECT_EQ(ReadFileBytes(map_), original_) << "no command above may change the map";
+}
+
+TEST_F(CliTest, InfoReportsTheDirectoryBlocksAndLayout) {
+  const CliResult result = RunArgs({"info", map_});
+  ASSERT_EQ(result.status, 0) << result.err;
+  // Decal blocks carry "{target" values: only braces outside quotes open a block.
+  EXPECT_NE(result.out.find("entities:     40 blocks in lump 0\n"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("layout:       standard"), std::string::npos);
+  const char* names[kLumps] = {"entities", "planes", "textures", "vertices", "visibility",
+                               "nodes", "texinfo", "faces", "lighting", "clipnodes",
+                               "leaves", "marksurfaces", "edges", "surfedges", "models"};
+  for (int index = 0; index < kLumps; ++index) {
+    const Lump lump = DirectoryEntry(original_, index);
+    const std::string row = FormatString("  %5d  %-12s  %10d  %10d\n", index, names[index],
+                                         lump.offset, lump.length).Str();
+    EXPECT_NE(result.out.find(row), std::string::npos) << "missing row: " << row << result.out;
+  }
+}
+
+TEST_F(CliTest, InfoTellsUnusualMapsApart) {
+  // Data after the textures lump: not the compile tools' layout.
+  WriteFileBytes(dir_.File("trailing.bsp"), original_ + std::string(16, '\xAB'));
+  // Entries 0 and 1 swapped, as Blue Shift stores them.
+  std::string swapped = original_;
+  std::swap_ranges(swapped.begin() + 4, swapped.begin() + 12, swapped.begin() + 12);
+  WriteFileBytes(dir_.File("swapped.bsp"), swapped);
+
+  const CliResult trailing = RunArgs({"info", dir_.File("trailing.bsp")});
+  EXPECT_EQ(trailing.status, 0) << trailing.err;
+  EXPECT_NE(trailing.out.find("layout:       non-standard"), std::string::npos) << trailing.out;
+
+  const CliResult info = RunArgs({"info", dir_.File("swapped.bsp")});
+  ASSERT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("40 blocks in lump 1"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("      0  planes  "), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("      1  entities"), std::string::npos) << info.out;
+  const CliResult show = RunArgs({"show", dir_.File("swapped.bsp")});
+  EXPECT_EQ(show.out, ToDisplayText(entityText_.c_str()).Str());
+}
+
+TEST_F(CliTest, ShowAndExportGiveTheEditorsAndTheStoredBytes) {
+  // Bytes around the blocks: show trims what follows the last '}', export
+  // keeps everything up to the NUL.
+  const std::string stored = "// made by hand\n" + entityText_ + "trailing words\n";
+  WriteFileBytes(map_, mw::WriteMap(mw::MakeMapContents(stored, 7)));
+
+  const CliResult show = RunArgs({"show", map_});
+  EXPECT_EQ(show.status, 0);
+  EXPECT_EQ(show.out, ToDisplayText(stored.c_str()).Str());
+  EXPECT_NE(show.out.find("}\r\n{\r\n"), std::string::npos);
+  EXPECT_EQ(show.err, "");
+
+  const CliResult exported = RunArgs({"export", map_});
+  EXPECT_EQ(exported.status, 0);
+  EXPECT_EQ(exported.out, stored);
+
+  const CliResult toFile = RunArgs({"export", map_, "-o", dir_.File("de_made.ent")});
+  EXPECT_EQ(toFile.status, 0);
+  EXPECT_EQ(toFile.out, "");
+  EXPECT_EQ(ReadFileBytes(dir_.File("de_made.ent")), stored);
+
+  const CliResult unwritable = RunArgs({"export", map_, "-o", dir_.File("no/such/folder.ent")});
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_NE(unwritable.err.find("Error writing the file: "), std::string::npos);
+}
+
+TEST_F(CliTest, ExportThenImportKeepsEveryOtherLump) {
+  const std::string ent = dir_.File("de_made.ent");
+  ASSERT_EQ(RunArgs({"export", map_, "-o", ent}).status, 0);
+  const CliResult imported = RunArgs({"import", map_, ent});
+  EXPECT_EQ(imported.status, 0) << imported.err;
+  EXPECT_EQ(imported.out, "The file:  de_made.bsp\nwas saved!\n");
+  EXPECT_EQ(imported.err, "");
+
+  const std::string after = ReadFileBytes(map_);
+  ExpectOnlyEntityTextChanged(original_, after, entityText_);
+  const Lump entities = DirectoryEntry(after, kEntityLump);
+  const Lump textures = DirectoryEntry(after, kTextureLump);
+  EXPECT_EQ(textures.offset, entities.offset + entities.length) << "no padding after the entity text";
+  EXPECT_EQ(after.size(), static_cast<size_t>(textures.offset) + static_cast<size_t>(textures.length));
+}
+
+TEST_F(CliTest, ImportTakesTheEditorsTextFromStandardInput) {
+  // What show prints is what the edit box holds; saving it gives the lump form.
+  const std::string display = RunArgs({"show", map_}).out;
+  const CliResult same = RunArgs({"import", map_, "-"}, display);
+  EXPECT_EQ(same.status, 0) << same.err;
+  ExpectOnlyEntityTextChanged(original_, ReadFileBytes(map_), entityText_);
+
+  // Text typed around the blocks does not reach the file.
+  const std::string typed = "notes\r\n{\r\n\"classname\" \"worldspawn\"\r\n}\r\nmore notes";
+  const CliResult edited = RunArgs({"import", map_, "-"}, typed);
+  EXPECT_EQ(edited.status, 0) << edited.err;
+  EXPECT_EQ(StoredEntityText(ReadFileBytes(map_)), "{\n\"classname\" \"worldspawn\"\n}\n");
+  ExpectOnlyEntityTextChanged(original_, ReadFileBytes(map_), LumpForm(typed));
+}
+
+TEST_F(CliTest, FailedImportsLeaveTheMapAlone) {
+  const CliResult withNul = RunArgs({"import", map_, "-"}, std::string("{\n\"a\" \"b\"\n}\n\0junk", 17));
+  EXPECT_EQ(withNul.status, 1);
+  EXPECT_NE(withNul.err.find("NUL"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(map_), original_);
+
+  std::filesystem::permissions(map_, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                         std::filesystem::perms::others_write,
+                               std::filesystem::perm_options::remove);
+  const CliResult readOnly = RunArgs({"import", map_, "-"}, "{\n\"classname\" \"worldspawn\"\n}\n");
+  EXPECT_EQ(readOnly.status, 1);
+  EXPECT_EQ(readOnly.out, "");
+  EXPECT_EQ(readOnly.err, "Error saving the file: de_made.bsp.\n");
+  EXPECT_EQ(ReadFileBytes(map_), original_);
+}
+
+TEST(TerminalMessagesTest, ConfirmationsGoToStdoutErrorsToStderrQuestionsAnswerAsTold) {
+  struct Row {
+    bool answerYes;
+    bool succeeded;
+    bool expectedAnswer;
+  };
+  for (const Row row : {Row{false, true, false}, Row{true, false, true}}) {
+    TerminalMessages messages(row.answerYes);
+    std::ostringstream out;
+    std::ostringstream err;
+    messages.ShowMessage("The file:  a.bsp\nwas saved!");
+    EXPECT_EQ(messages.AskYesNo("Save changes?"), row.expectedAnswer);
+    messages.Flush(row.succeeded, out, err);
+    const std::string& target = row.succeeded ? out.str() : err.str();
+    const std::string& other = row.succeeded ? err.str() : out.str();
+    EXPECT_EQ(target.rfind("The file:  a.bsp\nwas saved!\nSave changes?", 0), 0U) << target;
+    EXPECT_EQ(other, "");
+    // Flushed messages are not printed twice.
+    std::ostringstream again;
+    messages.Flush(true, again, again);
+    EXPECT_EQ(again.str(), "");
+  }
+}
+
+// The real maps, made by the game's compile tools.
+std::vector<std::filesystem::path> RealMaps() {
+  std::vector<std::filesystem::path> maps;
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(test::kRealMapsDir, ignored)) {
+    if (entry.path().extension() == ".bsp") maps.push_back(entry.path());
+  }
+  std::sort(maps.begin(), maps.end());
+  return maps;
+}
+
+TEST(CliRealMapsTest, ExportThenImportRoundTripsEveryRealMap) {
+  const std::vector<std::filesystem::path> maps = RealMaps();
+  if (maps.empty()) GTEST_SKIP() << "no real maps in " << test::kRealMapsDir;
+  for (const std::filesystem::path& real : maps) {
+    SCOPED_TRACE(real.filename().string());
+    test::TempDir dir;
+    const std::string original = ReadFileBytes(real);
+    const std::string map = dir.File(real.filename().string());
+    WriteFileBytes(map, original);
+
+    const CliResult show = RunArgs({"show", map});
+    EXPECT_EQ(show.status, 0) << show.err;
+    EXPECT_EQ(show.out, ToDisplayText(StoredEntityText(original).c_str()).Str());
+    const CliResult info = RunArgs({"info", map});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("layout:       standard"), std::string::npos) << info.out;
+
+    const std::string ent = dir.File("map.ent");
+    ASSERT_EQ(RunArgs({"export", map, "-o", ent}).status, 0);
+    EXPECT_EQ(ReadFileBytes(ent), StoredEntityText(original));
+    const CliResult imported = RunArgs({"import", map, ent});
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(imported.out, "The file:  " + real.filename().string() + "\nwas saved!\n");
+    ExpectOnlyEntityTextChanged(original, ReadFileBytes(map), LumpForm(StoredEntityText(original)));
+  }
+}
+
+}  // namespace
+}  // namespace lw
