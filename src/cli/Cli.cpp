@@ -232,8 +232,8 @@ const std::vector<Command>& Commands() {
       {"export", "MAP [-o FILE]", "the stored entity text, like a .ent file, to standard output or FILE",
        1, 1, {{"-o", true}}, RunExport},
       {"import", "MAP FILE",
-       "save FILE's text ('-': standard input) as the map's entity text, as the editor's Save does", 2,
-       2, {}, RunImport},
+       "store FILE's text ('-': standard input) as the editor's Save does", 2, 2, {},
+       RunImport},
   };
   return commands;
 }
