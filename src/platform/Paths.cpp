@@ -8,3 +8,14 @@ CString FileNameOf(const CString& path) {
 }
 
 }  // namespace lw
+
+#if defined(_WIN32)
+// The POSIX versions live in posix/PosixPaths.cpp.
+namespace lw {
+
+CString DefaultMapFolder() { return CString("C:\\Sierra\\Counter-Strike\\cstrike\\maps\\"); }
+
+CString EntityDumpPath() { return CString("C:\\AllEntities.txt"); }
+
+}  // namespace lw
+#endif

@@ -17,3 +17,14 @@ inline constexpr char kPathSeparator = '/';
 CString FileNameOf(const CString& path);
 
 }  // namespace lw
+
+namespace lw {
+
+// The map folder used when neither the stored setting nor the game says
+// otherwise; ends with a separator.
+CString DefaultMapFolder();
+
+// The file the entity dump ("-d") is written to at exit.
+CString EntityDumpPath();
+
+}  // namespace lw

@@ -1,0 +1,28 @@
+#include "settings/MapFolderSettings.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace lw {
+
+bool ReadRegistryString(SettingsStore& store, const CString& subkey, const CString& valueName,
+                        char (&buffer)[kRegistryBufferSize]) {
+  if (!store.OpenKey(subkey)) return false;
+  std::string bytes;
+  if (!store.QueryValue(subkey, valueName, kRegistryBufferSize, bytes)) return false;
+  // A value that fills the whole buffer leaves no room for the terminator
+  // unless it carries a NUL of its own.
+  const size_t length = std::min(bytes.find('\0'), bytes.size());
+  if (length >= kRegistryBufferSize) return false;
+  std::memcpy(buffer, bytes.data(), length);
+  buffer[length] = '\0';
+  return true;
+}
+
+bool StoreString(SettingsStore& store, const CString& subkey, const CString& valueName,
+                 const CString& value) {
+  return store.SetStringValue(subkey, valueName, value);
+}
+
+}  // namespace lw

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/CString.h"
+#include "platform/SettingsStore.h"
+
+namespace lw {
+
+// Where the map folder is remembered between runs.
+inline constexpr const char* kSettingsKey = "Software\\Quellmoor\\Lumpwright\\Settings";
+inline constexpr const char* kInstallPathValue = "InstallPath";
+
+// The game's own keys, tried in this order on the first run; each holds the
+// game's installation folder, without the maps subfolder.
+inline constexpr const char* kCounterStrikeKey = "Software\\Valve\\CounterStrike";
+inline constexpr const char* kHalfLifeKey = "Software\\Valve\\Half-life";
+
+// Size of the buffer a stored string is read into, terminator included.
+inline constexpr size_t kRegistryBufferSize = 260;
+
+// Reads `valueName` under `subkey` into `buffer` as a NUL-terminated string:
+// the value's bytes up to its first NUL, or all of them. False when the key or
+// the value is missing or the string and its terminator do not fit in the
+// buffer; `buffer` is then left as it was.
+bool ReadRegistryString(SettingsStore& store, const CString& subkey, const CString& valueName,
+                        char (&buffer)[kRegistryBufferSize]);
+
+// Stores `value`'s bytes, without a terminator, as `valueName` under `subkey`,
+// creating the key when missing. False when nothing could be stored.
+bool StoreString(SettingsStore& store, const CString& subkey, const CString& valueName,
+                 const CString& value);
+
+}  // namespace lw
