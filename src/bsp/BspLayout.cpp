@@ -1,0 +1,104 @@
+#include "bsp/BspLayout.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+namespace lw {
+namespace {
+
+constexpr std::int64_t kMaxPadding = kLumpAlignment - 1;
+constexpr std::int64_t kMaxFieldValue = std::numeric_limits<std::int32_t>::max();
+constexpr std::string_view kClassnameKey = "\"classname\"";
+
+bool AllZero(std::span<const unsigned char> bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](unsigned char byte) { return byte == 0; });
+}
+
+std::int64_t AlignUp(std::int64_t position) {
+  return (position + kLumpAlignment - 1) / kLumpAlignment * kLumpAlignment;
+}
+
+}  // namespace
+
+std::span<const unsigned char> LumpBytes(std::span<const unsigned char> image, const BspLump& lump) {
+  return image.subspan(static_cast<size_t>(lump.offset), static_cast<size_t>(lump.length));
+}
+
+bool LooksLikeEntityText(std::span<const unsigned char> lumpBytes) {
+  const auto* nul = static_cast<const unsigned char*>(std::memchr(lumpBytes.data(), 0, lumpBytes.size()));
+  const size_t textLength = nul ? static_cast<size_t>(nul - lumpBytes.data()) : lumpBytes.size();
+  const std::string_view text(reinterpret_cast<const char*>(lumpBytes.data()), textLength);
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  return first != std::string_view::npos && text[first] == '{' &&
+         text.find(kClassnameKey, first) != std::string_view::npos;
+}
+
+bool LooksLikeText(std::span<const unsigned char> lumpBytes) {
+  if (lumpBytes.empty() || lumpBytes.back() != 0) return false;
+  const auto end = std::find(lumpBytes.begin(), lumpBytes.end(), 0);
+  return std::all_of(lumpBytes.begin(), end, [](unsigned char byte) {
+    return byte >= 0x20 || byte == '\t' || byte == '\r' || byte == '\n';
+  });
+}
+
+int FindEntityLumpIndex(const BspHeader& header, std::span<const unsigned char> image) {
+  const auto entities = LumpBytes(image, header.lumps[kEntitiesLump]);
+  const auto planes = LumpBytes(image, header.lumps[kPlanesLump]);
+  if (LooksLikeEntityText(entities)) return kEntitiesLump;
+  if (LooksLikeEntityText(planes)) return kPlanesLump;
+  // A map saved with every block deleted keeps only a line feed and its NUL;
+  // plain text still tells it from the binary planes.
+  if (!LooksLikeText(entities) && LooksLikeText(planes)) return kPlanesLump;
+  return kEntitiesLump;
+}
+
+bool IsStandardLayout(const BspHeader& header, std::span<const unsigned char> image, int entityIndex) {
+  const BspLump& entities = header.lumps[static_cast<size_t>(entityIndex)];
+  const BspLump& textures = header.lumps[kTexturesLump];
+  for (int index = 0; index < kLumpCount; ++index) {
+    if (index == entityIndex || index == kTexturesLump) continue;
+    const BspLump& lump = header.lumps[static_cast<size_t>(index)];
+    if (lump.End() > entities.offset) return false;
+  }
+  const std::int64_t gapBefore = textures.offset - entities.End();
+  if (gapBefore < 0 || gapBefore > kMaxPadding) return false;
+  const auto imageSize = static_cast<std::int64_t>(image.size());
+  const std::int64_t gapAfter = imageSize - textures.End();
+  if (gapAfter < 0 || gapAfter > kMaxPadding) return false;
+  return AllZero(image.subspan(static_cast<size_t>(entities.End()), static_cast<size_t>(gapBefore))) &&
+         AllZero(image.subspan(static_cast<size_t>(textures.End())));
+}
+
+std::optional<CompilerLayout> PlanCompilerLayout(const BspHeader& header, int entityIndex,
+                                                 std::int64_t entityLength) {
+  CompilerLayout layout;
+  layout.header.version = header.version;
+  for (int index = 0; index < kLumpCount; ++index) {
+    if (index != entityIndex && index != kTexturesLump) layout.order.push_back(index);
+  }
+  std::stable_sort(layout.order.begin(), layout.order.end(), [&header](int a, int b) {
+    return header.lumps[static_cast<size_t>(a)].offset < header.lumps[static_cast<size_t>(b)].offset;
+  });
+  layout.order.push_back(entityIndex);
+  layout.order.push_back(kTexturesLump);
+
+  std::int64_t position = static_cast<std::int64_t>(kBspHeaderSize);
+  for (const int index : layout.order) {
+    const std::int64_t length =
+        index == entityIndex ? entityLength : std::int64_t{header.lumps[static_cast<size_t>(index)].length};
+    // An empty lump gets the offset of the next lump, as the compilers do.
+    const std::int64_t offset = AlignUp(position);
+    if (offset > kMaxFieldValue || length > kMaxFieldValue) return std::nullopt;
+    auto& placed = layout.header.lumps[static_cast<size_t>(index)];
+    placed.offset = static_cast<std::int32_t>(offset);
+    placed.length = static_cast<std::int32_t>(length);
+    position = offset + length;
+  }
+  // The textures lump ends the file; an empty one sits after the padding.
+  layout.fileSize = static_cast<std::uint64_t>(layout.header.lumps[kTexturesLump].End());
+  return layout;
+}
+
+}  // namespace lw

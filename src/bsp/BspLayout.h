@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "bsp/BspHeader.h"
+
+namespace lw {
+
+// The bytes of `lump` inside `image`; the directory must have been checked
+// with FindDirectoryFault first.
+std::span<const unsigned char> LumpBytes(std::span<const unsigned char> image, const BspLump& lump);
+
+// An entity lump starts with '{' (after any white space) and names a
+// "classname" before its NUL.
+bool LooksLikeEntityText(std::span<const unsigned char> lumpBytes);
+
+// Text bytes (no control characters but tab and line ends) ending in a NUL.
+bool LooksLikeText(std::span<const unsigned char> lumpBytes);
+
+// The directory entry that holds the entity text: 0, or 1 when the first two
+// entries are swapped (planes in 0, entities in 1).
+int FindEntityLumpIndex(const BspHeader& header, std::span<const unsigned char> image);
+
+// The layout every compiler writes, which a save can rewrite by replacing the
+// entity lump alone: every other lump (empty ones at the entity lump's offset
+// included) lies before the entity lump; the textures lump follows it after at
+// most 3 zero bytes of padding and ends the file, but for at most 3 zero bytes.
+bool IsStandardLayout(const BspHeader& header, std::span<const unsigned char> image, int entityIndex);
+
+// A fresh compiler layout for a map whose layout is not the standard one:
+// every lump but the entity and textures lumps in their present file order,
+// then the entity lump, then the textures lump, each at a multiple of 4.
+struct CompilerLayout {
+  BspHeader header;             // the new directory
+  std::vector<int> order;       // lump indices in file order
+  std::uint64_t fileSize = 0;   // total bytes, padding included
+};
+// Nothing when an offset would not fit the directory's 32-bit fields.
+std::optional<CompilerLayout> PlanCompilerLayout(const BspHeader& header, int entityIndex,
+                                                 std::int64_t entityLength);
+
+}  // namespace lw

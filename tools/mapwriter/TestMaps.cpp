@@ -1,0 +1,150 @@
+#include "mapwriter/TestMaps.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+#include "mapwriter/MapLayoutWriter.h"
+#include "mapwriter/MapWriter.h"
+
+namespace lw::mapwriter {
+namespace {
+
+constexpr size_t kTestGeometryBytes = 4096;
+constexpr size_t kTestTextureBytes = 1024;
+
+MapContents TestContents(std::string_view entityText = TestEntityText()) {
+  return MakeMapContents(entityText, 5, kTestGeometryBytes, kTestTextureBytes);
+}
+
+std::string Standard() { return WriteMap(TestContents()); }
+
+std::string WithField(std::string bytes, size_t position, std::int32_t value) {
+  PutInt32At(bytes, position, value);
+  return bytes;
+}
+
+std::string InOrder(std::initializer_list<int> tail) {
+  // Compiler order for the geometry, then `tail` as the last lumps.
+  LumpOrder order{};
+  size_t at = 0;
+  for (const int index : CompilerOrder()) {
+    if (std::find(tail.begin(), tail.end(), index) == tail.end()) order[at++] = index;
+  }
+  for (const int index : tail) order[at++] = index;
+  return WriteMapInOrder(TestContents(), order);
+}
+
+std::string SwappedDirectory() {
+  std::string bytes = Standard();
+  const std::int32_t entitiesOffset = ReadInt32At(bytes, OffsetField(kEntities));
+  const std::int32_t entitiesLength = ReadInt32At(bytes, LengthField(kEntities));
+  PutInt32At(bytes, OffsetField(kEntities), ReadInt32At(bytes, OffsetField(kPlanes)));
+  PutInt32At(bytes, LengthField(kEntities), ReadInt32At(bytes, LengthField(kPlanes)));
+  PutInt32At(bytes, OffsetField(kPlanes), entitiesOffset);
+  PutInt32At(bytes, LengthField(kPlanes), entitiesLength);
+  return bytes;
+}
+
+std::string EntitiesWithoutNul() {
+  std::string bytes = Standard();
+  const auto end = static_cast<size_t>(ReadInt32At(bytes, OffsetField(kEntities)) +
+                                       ReadInt32At(bytes, LengthField(kEntities)));
+  bytes.at(end - 1) = '\n';
+  return bytes;
+}
+
+std::string DataBetweenEntitiesAndTextures() {
+  // An entity text whose NUL is followed by 3 bytes of padding, then made
+  // non-zero so that they are data, not padding.
+  std::string text = TestEntityText();
+  while ((text.size() + 1) % 4 != 1) text.insert(text.size() - 3, " ");
+  std::string bytes = WriteMap(TestContents(text));
+  const auto end = static_cast<size_t>(ReadInt32At(bytes, OffsetField(kEntities)) +
+                                       ReadInt32At(bytes, LengthField(kEntities)));
+  bytes.replace(end, 3, "XYZ");
+  return bytes;
+}
+
+std::string PaddedTextures() {
+  std::string text = TestEntityText();
+  while ((text.size() + 1) % 4 != 1) text.insert(text.size() - 3, " ");
+  return WriteMap(TestContents(text));
+}
+
+std::string CrlfEntities() {
+  std::string crlf;
+  for (const char c : TestEntityText()) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return WriteMap(TestContents(crlf));
+}
+
+std::string EmptyLumpsAtEntities() {
+  MapContents contents = TestContents();
+  contents.lumps[kLighting].clear();
+  contents.lumps[kVisibility].clear();
+  return WriteMap(contents);
+}
+
+std::string EmptyTextures() {
+  return WriteMap(MakeMapContents(TestEntityText(), 5, kTestGeometryBytes, 0));
+}
+
+std::string Version29() {
+  MapContents contents = TestContents();
+  contents.version = 29;
+  return WriteMap(contents);
+}
+
+}  // namespace
+
+std::string TestEntityText() { return MakeEntityText(12, 3); }
+
+std::vector<NamedMap> MakeSampleMaps() {
+  std::vector<NamedMap> maps;
+  maps.push_back({"de_sample.bsp", WriteMap(MakeMapContents(MakeEntityText(180, 7), 7, 1600 * 1024, 420 * 1024))});
+  maps.push_back({"cs_sample.bsp", WriteMap(MakeMapContents(MakeEntityText(140, 11), 11, 1200 * 1024, 300 * 1024))});
+  maps.push_back({"as_tiny.bsp", WriteMap(MakeMapContents(MakeEntityText(20, 13), 13, 48 * 1024, 8 * 1024))});
+  return maps;
+}
+
+std::vector<NamedMap> MakeTestMaps() {
+  const std::string standard = Standard();
+  const std::string tailData = "LUMPWRIGHT-TAIL!";
+  std::vector<NamedMap> maps;
+  maps.push_back({"standard.bsp", standard});
+  maps.push_back({"too_short.bsp", standard.substr(0, 100)});
+  maps.push_back({"shorter_than_version.bsp", standard.substr(0, 3)});
+  maps.push_back({"version_29.bsp", Version29()});
+  maps.push_back({"lump_past_end.bsp", WithField(standard, LengthField(kTextures),
+                                                  ReadInt32At(standard, LengthField(kTextures)) + 1000)});
+  maps.push_back({"lump_end_overflows.bsp",
+                  WithField(WithField(standard, OffsetField(kNodes), 0x7FFFFF00), LengthField(kNodes), 0x7FFFFF00)});
+  maps.push_back({"negative_offset.bsp", WithField(standard, OffsetField(kFaces), -64)});
+  maps.push_back({"negative_length.bsp", WithField(standard, LengthField(kVertices), -4)});
+  maps.push_back({"lump_in_header.bsp", WithField(standard, OffsetField(kTexinfo), 16)});
+  maps.push_back({"entities_without_nul.bsp", EntitiesWithoutNul()});
+  maps.push_back({"empty_entities.bsp", WithField(standard, LengthField(kEntities), 0)});
+  maps.push_back({"swapped_directory.bsp", SwappedDirectory()});
+  maps.push_back({"lump_after_entities.bsp", InOrder({kEntities, kVisibility, kTextures})});
+  maps.push_back({"textures_not_last.bsp", InOrder({kTextures, kEntities})});
+  maps.push_back({"trailing_data.bsp", standard + tailData});
+  maps.push_back({"trailing_padding.bsp", standard + std::string(3, '\0')});
+  maps.push_back({"data_between_entities_and_textures.bsp", DataBetweenEntitiesAndTextures()});
+  maps.push_back({"padded_textures.bsp", PaddedTextures()});
+  maps.push_back({"empty_textures.bsp", EmptyTextures()});
+  maps.push_back({"empty_lumps_at_entities.bsp", EmptyLumpsAtEntities()});
+  maps.push_back({"crlf_entities.bsp", CrlfEntities()});
+  return maps;
+}
+
+std::string MakeTestMap(std::string_view name) {
+  for (NamedMap& map : MakeTestMaps()) {
+    if (map.name == name) return std::move(map.bytes);
+  }
+  throw std::out_of_range("no test map named " + std::string(name));
+}
+
+}  // namespace lw::mapwriter
