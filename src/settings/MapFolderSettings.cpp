@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/Paths.h"
+
 namespace lw {
 
 bool ReadRegistryString(SettingsStore& store, const CString& subkey, const CString& valueName,
@@ -18,6 +20,16 @@ bool ReadRegistryString(SettingsStore& store, const CString& subkey, const CStri
   std::memcpy(buffer, bytes.data(), length);
   buffer[length] = '\0';
   return true;
+}
+
+CString GameMapsFolder(const CString& gameFolder) {
+  CString folder = gameFolder;
+  for (const char* part : {"cstrike", "maps"}) {
+    folder += kPathSeparator;
+    folder += part;
+  }
+  folder += kPathSeparator;
+  return folder;
 }
 
 bool StoreString(SettingsStore& store, const CString& subkey, const CString& valueName,

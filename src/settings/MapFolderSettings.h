@@ -24,6 +24,10 @@ inline constexpr size_t kRegistryBufferSize = 260;
 bool ReadRegistryString(SettingsStore& store, const CString& subkey, const CString& valueName,
                         char (&buffer)[kRegistryBufferSize]);
 
+// The maps folder of the game installed in `gameFolder` (a game key's value):
+// `gameFolder` followed by cstrike and maps, each with a separator after it.
+CString GameMapsFolder(const CString& gameFolder);
+
 // Stores `value`'s bytes, without a terminator, as `valueName` under `subkey`,
 // creating the key when missing. False when nothing could be stored.
 bool StoreString(SettingsStore& store, const CString& subkey, const CString& valueName,

@@ -364,19 +364,27 @@ bool PosixSettingsStore::SetStringValue(const CString& subkey, const CString& va
   text.Set(subkey.View(), valueName.View(), value.View());
   const std::string bytes = text.Text();
 
-  const size_t slash = settingsFile_.rfind('/');
+  // A settings file that is a link (kept with the user's other dotfiles) is
+  // replaced where it points, so that the link stays.
+  std::string target = settingsFile_;
+  std::error_code error;
+  if (std::filesystem::is_symlink(target, error)) {
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(target, error);
+    if (!error) target = resolved.string();
+  }
+  const size_t slash = target.rfind('/');
   if (slash != std::string::npos && slash > 0) {
-    std::error_code ignored;  // a folder that cannot be made fails the temp file below
-    std::filesystem::create_directories(settingsFile_.substr(0, slash), ignored);
+    // A folder that cannot be made fails the temporary file below.
+    std::filesystem::create_directories(target.substr(0, slash), error);
   }
   CFile temp(*files_);
-  if (!temp.OpenTempBeside(CString(settingsFile_))) return false;
+  if (!temp.OpenTempBeside(CString(target))) return false;
   const CString tempPath = temp.GetFilePath();
   try {
     temp.Write(bytes.data(), bytes.size());
     temp.Flush();
     temp.Close();
-    files_->Replace(tempPath, CString(settingsFile_));
+    files_->Replace(tempPath, CString(target));
     return true;
   } catch (const FileError&) {
     temp.Abort();
