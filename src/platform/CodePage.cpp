@@ -40,7 +40,8 @@ bool CodePage::IsDoubleByte() {
 bool CodePage::IsLeadByte(unsigned char byte) { return IsLeadIn(Active(), byte); }
 
 size_t CharLengthAt(std::string_view text, size_t pos) {
-  if (pos + 1 < text.size() && CodePage::IsLeadByte(static_cast<unsigned char>(text[pos]))) {
+  if (pos + 1 < text.size() &&
+      CodePage::IsDoubleByteChar(static_cast<unsigned char>(text[pos]), static_cast<unsigned char>(text[pos + 1]))) {
     return 2;
   }
   return 1;

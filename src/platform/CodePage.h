@@ -17,13 +17,19 @@ class CodePage {
   [[nodiscard]] static unsigned Active();
   [[nodiscard]] static bool IsDoubleByte();
   [[nodiscard]] static bool IsLeadByte(unsigned char byte);
+  // Whether `first` and `second` make one double-byte character. A byte below
+  // 0x40 (line ends, quotes, digits) is never a trail byte, so it always
+  // starts a character of its own.
+  [[nodiscard]] static bool IsDoubleByteChar(unsigned char first, unsigned char second) {
+    return second >= 0x40 && IsLeadByte(first);
+  }
   [[nodiscard]] static bool IsKnown(unsigned id);
 };
 
 inline constexpr size_t kNotFound = static_cast<size_t>(-1);
 
 // Length of the character starting at text[pos]: 2 for a lead byte followed by
-// another byte, else 1.
+// a trail byte, else 1.
 size_t CharLengthAt(std::string_view text, size_t pos);
 
 // First `c` at a character boundary at or after `from` (which must be one).

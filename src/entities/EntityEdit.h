@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string_view>
+
+#include "platform/CString.h"
+
+namespace lw {
+
+// The operations the editor's logic performs on the multi-line entity edit.
+// Positions are character positions (bytes), selection ends are exclusive.
+class EntityEdit {
+ public:
+  virtual ~EntityEdit() = default;
+
+  [[nodiscard]] virtual CString GetText() const = 0;
+  // Replaces the whole text; the limit does not apply.
+  virtual void SetText(const CString& text) = 0;
+  // The edit's own NUL-terminated characters, read in place. Valid until the
+  // next change; a command takes it again after each change it makes.
+  virtual std::string_view LiveText() = 0;
+
+  virtual void GetSel(int& start, int& end) const = 0;
+  // A position beyond the end counts as the end; the caret goes to `end`.
+  virtual void SetSel(int start, int end) = 0;
+  // An undoable change that sets the modified flag.
+  virtual void ReplaceSel(const CString& text) = 0;
+  virtual void ScrollCaret() = 0;
+
+  [[nodiscard]] virtual unsigned GetLimitText() const = 0;
+  virtual void SetLimitText(unsigned limit) = 0;
+  [[nodiscard]] virtual bool GetModify() const = 0;
+  virtual void SetModify(bool modified) = 0;
+  virtual void SetFocus() = 0;
+
+  // Deletes every block that contains `needle`, one found block at a time:
+  // find from `searchPosition`, select the block, delete the selection. Returns
+  // the count. An edit may override this with a faster pass that leaves the
+  // same text, selection, search position and count.
+  virtual int DeleteAllBlocks(std::string_view needle, int& searchPosition);
+};
+
+// Deletes the selection and lowers `searchPosition` by its length (never below
+// 0). An empty selection changes nothing but the arithmetic.
+void DeleteSelection(EntityEdit& edit, int& searchPosition);
+
+// Selects the block that `FindEntityBlock` finds from `searchPosition`, scrolls
+// it into view and moves `searchPosition` past it; false (nothing changed) when
+// none is found. With `focus` the edit gets the keyboard focus first.
+bool SelectNextBlock(EntityEdit& edit, std::string_view needle, int& searchPosition, bool focus);
+
+}  // namespace lw

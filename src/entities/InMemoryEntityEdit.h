@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+
+#include "entities/EntityEdit.h"
+
+namespace lw {
+
+// An entity edit that lives in memory: the command line's editor and the
+// tests' stand-in for a window. It keeps one level of undo, as the window's
+// edit does, and runs Delete All in one pass over the text.
+class InMemoryEntityEdit : public EntityEdit {
+ public:
+  [[nodiscard]] CString GetText() const override { return CString(text_); }
+  void SetText(const CString& text) override;
+  std::string_view LiveText() override { return text_; }
+
+  void GetSel(int& start, int& end) const override;
+  void SetSel(int start, int end) override;
+  void ReplaceSel(const CString& text) override;
+  void ScrollCaret() override { ++scrolls_; }
+
+  [[nodiscard]] unsigned GetLimitText() const override { return limit_; }
+  void SetLimitText(unsigned limit) override { limit_ = limit; }
+  [[nodiscard]] bool GetModify() const override { return modified_; }
+  void SetModify(bool modified) override { modified_ = modified; }
+  void SetFocus() override { ++focusCount_; }
+
+  int DeleteAllBlocks(std::string_view needle, int& searchPosition) override;
+
+  // Undoes the last replace-selection (a second undo redoes it).
+  bool Undo();
+
+  [[nodiscard]] int FocusCount() const { return focusCount_; }
+  [[nodiscard]] int ScrollCount() const { return scrolls_; }
+
+ private:
+  struct UndoRecord {
+    bool valid = false;
+    size_t position = 0;
+    std::string removed;
+    std::string inserted;
+  };
+
+  std::string text_;
+  size_t selStart_ = 0;
+  size_t selEnd_ = 0;
+  unsigned limit_ = 30000;  // the window edit's own default
+  bool modified_ = false;
+  int focusCount_ = 0;
+  int scrolls_ = 0;
+  UndoRecord undo_;
+};
+
+}  // namespace lw
