@@ -36,9 +36,11 @@ bool LooksLikeEntityText(std::span<const unsigned char> lumpBytes) {
 }
 
 bool LooksLikeText(std::span<const unsigned char> lumpBytes) {
-  if (lumpBytes.empty() || lumpBytes.back() != 0) return false;
-  const auto end = std::find(lumpBytes.begin(), lumpBytes.end(), 0);
-  return std::all_of(lumpBytes.begin(), end, [](unsigned char byte) {
+  // The only NUL is the last byte, as the compilers and the save write it.
+  if (lumpBytes.size() < 2 || std::find(lumpBytes.begin(), lumpBytes.end(), 0) != lumpBytes.end() - 1) {
+    return false;
+  }
+  return std::all_of(lumpBytes.begin(), lumpBytes.end() - 1, [](unsigned char byte) {
     return byte >= 0x20 || byte == '\t' || byte == '\r' || byte == '\n';
   });
 }

@@ -17,7 +17,8 @@ std::span<const unsigned char> LumpBytes(std::span<const unsigned char> image, c
 // "classname" before its NUL.
 bool LooksLikeEntityText(std::span<const unsigned char> lumpBytes);
 
-// Text bytes (no control characters but tab and line ends) ending in a NUL.
+// Text bytes (no control characters but tab and line ends) ending in their
+// only NUL.
 bool LooksLikeText(std::span<const unsigned char> lumpBytes);
 
 // The directory entry that holds the entity text: 0, or 1 when the first two

@@ -1,0 +1,442 @@
+#include "bsp/CBspFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "bsp/BspTestSupport.h"
+#include "entities/EntityText.h"
+#include "mapwriter/MapWriter.h"
+#include "mapwriter/TestMaps.h"
+#include "support/FailingFileSystem.h"
+#include "support/RecordingMessages.h"
+#include "support/TempDir.h"
+
+namespace lw::test {
+namespace {
+
+using mapwriter::kEntities;
+using mapwriter::kPlanes;
+using mapwriter::kTextures;
+
+// A display text as the editor would hand it over: the made entity text with
+// one more block and its line ends widened.
+CString EditedDisplayText(const std::string& lumpText, std::string_view extraBlock) {
+  CString display = ToDisplayText(lumpText.c_str());
+  display += CString(std::string(extraBlock));
+  return display;
+}
+
+class CBspFileTest : public ::testing::Test {
+ protected:
+  std::string Put(const std::string& name, const std::string& bytes) {
+    const std::string path = dir_.File(name);
+    WriteFileBytes(path, bytes);
+    return path;
+  }
+  std::string PutTestMap(const std::string& name) { return Put(name, mapwriter::MakeTestMap(name)); }
+  [[nodiscard]] std::string Read(const std::string& path) const { return ReadFileBytes(path); }
+
+  TempDir dir_;
+  RecordingMessages messages_;
+};
+
+// --- Loading ---------------------------------------------------------------
+
+TEST_F(CBspFileTest, LoadsAMadeMapAndHandsOutItsEntityText) {
+  const std::string path = PutTestMap("standard.bsp");
+  CBspFile map(messages_);
+  ASSERT_EQ(map.LoadMap(path.c_str()), 0);
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_TRUE(map.IsLoaded());
+  EXPECT_EQ(std::string(map.GetEntityText()), mapwriter::TestEntityText());
+  EXPECT_EQ(map.Version(), 30);
+  EXPECT_EQ(map.ImageSize(), Read(path).size());
+  EXPECT_EQ(map.EntityLumpIndex(), 0);
+  EXPECT_TRUE(map.HasStandardLayout());
+}
+
+TEST_F(CBspFileTest, MapsWithTheCompilersLayoutCountAsStandardAndOthersDoNot) {
+  struct Row {
+    const char* file;
+    bool standard;
+  };
+  const Row rows[] = {
+      {"standard.bsp", true},          {"padded_textures.bsp", true},
+      {"trailing_padding.bsp", true},  {"empty_textures.bsp", true},
+      {"empty_lumps_at_entities.bsp", true}, {"crlf_entities.bsp", true},
+      {"swapped_directory.bsp", true}, {"lump_after_entities.bsp", false},
+      {"textures_not_last.bsp", false}, {"trailing_data.bsp", false},
+      {"data_between_entities_and_textures.bsp", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.file);
+    CBspFile map(messages_);
+    ASSERT_EQ(map.LoadMap(PutTestMap(row.file).c_str()), 0);
+    EXPECT_EQ(map.HasStandardLayout(), row.standard);
+  }
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(CBspFileTest, BrokenMapsAreRejectedWithAMessageNamingTheFileAndTheFault) {
+  struct Row {
+    const char* file;
+    const char* fault;  // after "Error openning the file: PATH.\n"; null for the version message
+  };
+  const Row rows[] = {
+      {"too_short.bsp", "The file is shorter than the 124-byte map header."},
+      {"shorter_than_version.bsp", "The file is shorter than the 124-byte map header."},
+      {"lump_past_end.bsp", "Lump 2 runs past the end of the file."},
+      {"lump_end_overflows.bsp", "Lump 5 runs past the end of the file."},
+      {"negative_offset.bsp", "Lump 7 has a negative offset."},
+      {"negative_length.bsp", "Lump 3 has a negative length."},
+      {"lump_in_header.bsp", "Lump 6 overlaps the map header."},
+      {"entities_without_nul.bsp", "The entity lump has no NUL byte inside it."},
+      {"empty_entities.bsp", "The entity lump has no NUL byte inside it."},
+      {"version_29.bsp", nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.file);
+    messages_.shown.clear();
+    const std::string path = PutTestMap(row.file);
+    CBspFile map(messages_);
+    ASSERT_EQ(map.LoadMap(PutTestMap("standard.bsp").c_str()), 0);
+    EXPECT_EQ(map.LoadMap(path.c_str()), 1);
+    const std::string expected =
+        row.fault ? "Error openning the file: " + path + ".\n" + row.fault : "BSP is version 29, not 30";
+    EXPECT_EQ(messages_.shown, std::vector<std::string>{expected});
+    EXPECT_EQ(map.LastMessage().Str(), expected);
+    EXPECT_FALSE(map.IsLoaded());
+    EXPECT_EQ(map.GetEntityText(), nullptr);
+    CString text = "{\n}\n";
+    EXPECT_EQ(map.SaveMap(path.c_str(), text), 2);
+  }
+}
+
+TEST_F(CBspFileTest, AFileOf4GiBOrMoreIsRejectedBeforeAnythingIsRead) {
+  const std::string path = dir_.File("huge.bsp");
+  WriteFileBytes(path, mapwriter::MakeTestMap("standard.bsp"));
+  std::filesystem::resize_file(path, std::uint64_t{1} << 32U);  // sparse
+  CBspFile map(messages_);
+  EXPECT_EQ(map.LoadMap(path.c_str()), 1);
+  EXPECT_EQ(messages_.shown, std::vector<std::string>{"Error openning the file: " + path +
+                                                      ".\nThe file is 4 GiB or larger, too large for a map."});
+}
+
+TEST_F(CBspFileTest, FailuresOfTheFileItselfGetTheirOwnMessages) {
+  const std::string path = PutTestMap("standard.bsp");
+  const std::string missing = dir_.File("missing.bsp");
+  const std::string openText = "Error openning the file: " + path + ".\nMake sure it isn't opened in another program.";
+  struct Row {
+    const char* what;
+    FileOp op;
+    std::string file;
+    std::string expected;
+  };
+  const std::vector<Row> rows = {
+      {"missing", FileOp::kCount, missing,
+       "Error openning the file: " + missing + ".\nMake sure it isn't opened in another program."},
+      {"open", FileOp::kOpen, path, openText},
+      {"size", FileOp::kQuerySize, path, "Error reading the size of the file : " + path + "."},
+      {"read", FileOp::kRead, path, "Error openning the file: " + path + ".\n"},
+      {"close", FileOp::kClose, path, "Error openning the file: " + path + ".\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    messages_.shown.clear();
+    FailingFileSystem files;
+    if (row.op != FileOp::kCount) files.FailAt(row.op, 1);
+    CBspFile map(messages_, files);
+    EXPECT_EQ(map.LoadMap(row.file.c_str()), 1);
+    EXPECT_EQ(messages_.shown, std::vector<std::string>{row.expected});
+    EXPECT_FALSE(map.IsLoaded());
+    EXPECT_EQ(map.GetEntityText(), nullptr);
+  }
+}
+
+TEST_F(CBspFileTest, AMapHeldOpenByAnotherProgramCannotBeLoaded) {
+  const std::string path = PutTestMap("standard.bsp");
+  const int other = open(path.c_str(), O_RDONLY);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(flock(other, LOCK_EX), 0);
+  CBspFile map(messages_);
+  EXPECT_EQ(map.LoadMap(path.c_str()), 1);
+  EXPECT_EQ(messages_.shown, std::vector<std::string>{"Error openning the file: " + path +
+                                                      ".\nMake sure it isn't opened in another program."});
+  close(other);
+}
+
+// --- Saving ------------------------------------------------------------------
+
+TEST_F(CBspFileTest, SaveWritesTheCompilersLayoutByteForByte) {
+  // Each row: a map in the compilers' layout; the save must write exactly the
+  // bytes before the entity lump (two fields changed), the text, the textures.
+  const char* const files[] = {"standard.bsp",         "padded_textures.bsp",     "trailing_padding.bsp",
+                               "empty_textures.bsp",   "empty_lumps_at_entities.bsp", "crlf_entities.bsp"};
+  const std::string extras[] = {"", "{\r\n\"classname\" \"info_target\"\r\n}\r\n",
+                                "{\r\n\"classname\" \"light\"\r\n\"_light\" \"1 2 3\"\r\n}\r\n"};
+  for (const char* file : files) {
+    for (const std::string& extra : extras) {
+      SCOPED_TRACE(std::string(file) + " + " + std::to_string(extra.size()));
+      messages_.shown.clear();
+      const std::string path = PutTestMap(file);
+      const std::string original = Read(path);
+      CBspFile map(messages_);
+      ASSERT_EQ(map.LoadMap(path.c_str()), 0);
+      CString text = EditedDisplayText(map.GetEntityText(), extra);
+      ASSERT_EQ(map.SaveMap(path.c_str(), text), 0);
+
+      CString lump = EditedDisplayText(LumpOf(original, ReadDirectory(original)[kEntities]).c_str(), extra);
+      ToLumpText(lump);
+      EXPECT_EQ(text.Str(), lump.Str()) << "the caller's text holds the lump form";
+      const std::string saved = Read(path);
+      EXPECT_EQ(saved, ExpectedSave(original, lump.View()));
+      EXPECT_EQ(messages_.shown, std::vector<std::string>{"The file:  " + std::string(file) + "\nwas saved!"});
+      EXPECT_TRUE(map.IsLoaded());
+      EXPECT_EQ(std::string(map.GetEntityText()), lump.Str());
+      EXPECT_EQ(dir_.Entries().size(), 1U) << "no temporary file is left";
+    }
+    std::filesystem::remove(dir_.File(file));
+  }
+}
+
+TEST_F(CBspFileTest, TheTexturesLumpMayStartAtAnyByte) {
+  const std::string path = PutTestMap("standard.bsp");
+  CBspFile map(messages_);
+  ASSERT_EQ(map.LoadMap(path.c_str()), 0);
+  for (const char* text : {"{\n}\n", "{\n\"a\" \"b\"\n}\n", "{\n\"a\" \"bc\"\n}\n", "{\n\"a\" \"bcd\"\n}\n"}) {
+    CString edited = text;
+    ASSERT_EQ(map.SaveMap(path.c_str(), edited), 0);
+    const TestDirectory lumps = ReadDirectory(Read(path));
+    EXPECT_EQ(lumps[kTextures].offset, lumps[kEntities].offset + static_cast<std::int64_t>(std::strlen(text)) + 1);
+  }
+}
+
+TEST_F(CBspFileTest, SavingWithNothingLoadedTouchesNothing) {
+  const std::string path = PutTestMap("standard.bsp");
+  const std::string original = Read(path);
+  CBspFile map(messages_);
+  CString text = "junk {\r\n}\r\n junk";
+  EXPECT_EQ(map.SaveMap(path.c_str(), text), 2);
+  EXPECT_EQ(text.Str(), "junk {\r\n}\r\n junk");
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_EQ(Read(path), original);
+}
+
+TEST_F(CBspFileTest, OtherLayoutsAreRebuiltWithEveryLumpKept) {
+  const char* const files[] = {"lump_after_entities.bsp", "textures_not_last.bsp", "trailing_data.bsp",
+                               "data_between_entities_and_textures.bsp"};
+  for (const char* file : files) {
+    SCOPED_TRACE(file);
+    const std::string path = PutTestMap(file);
+    const std::string original = Read(path);
+    const TestDirectory before = ReadDirectory(original);
+    CBspFile map(messages_);
+    ASSERT_EQ(map.LoadMap(path.c_str()), 0);
+    CString text = EditedDisplayText(map.GetEntityText(), "{\r\n\"classname\" \"info_target\"\r\n}\r\n");
+    ASSERT_EQ(map.SaveMap(path.c_str(), text), 0);
+
+    const std::string saved = Read(path);
+    const TestDirectory after = ReadDirectory(saved);
+    EXPECT_EQ(saved.substr(0, 4), original.substr(0, 4));
+    for (int index = 0; index < mapwriter::kLumpCount; ++index) {
+      SCOPED_TRACE(index);
+      const auto& lump = after[static_cast<size_t>(index)];
+      EXPECT_EQ(lump.offset % 4, 0);
+      if (index == kEntities) {
+        EXPECT_EQ(LumpOf(saved, lump), text.Str() + '\0');
+      } else {
+        EXPECT_EQ(LumpOf(saved, lump), LumpOf(original, before[static_cast<size_t>(index)]));
+        if (index != kTextures) {
+          EXPECT_LE(lump.End(), after[kEntities].offset);
+        }
+      }
+    }
+    EXPECT_GE(after[kTextures].offset, after[kEntities].End());
+    EXPECT_EQ(after[kTextures].End(), static_cast<std::int64_t>(saved.size()));
+
+    // The file is now in the compilers' layout, and reads back as written.
+    CBspFile again(messages_);
+    ASSERT_EQ(again.LoadMap(path.c_str()), 0);
+    EXPECT_TRUE(again.HasStandardLayout());
+    EXPECT_EQ(std::string(again.GetEntityText()), text.Str());
+  }
+}
+
+TEST_F(CBspFileTest, ASwappedDirectoryIsEditedInLumpOneAndThePlanesStay) {
+  const std::string path = PutTestMap("swapped_directory.bsp");
+  const std::string original = Read(path);
+  const TestDirectory before = ReadDirectory(original);
+  CBspFile map(messages_);
+  ASSERT_EQ(map.LoadMap(path.c_str()), 0);
+  EXPECT_EQ(map.EntityLumpIndex(), 1);
+  EXPECT_EQ(std::string(map.GetEntityText()), mapwriter::TestEntityText());
+
+  CString text = EditedDisplayText(map.GetEntityText(), "{\r\n\"classname\" \"info_target\"\r\n}\r\n");
+  ASSERT_EQ(map.SaveMap(path.c_str(), text), 0);
+  const std::string saved = Read(path);
+  EXPECT_EQ(saved, ExpectedSave(original, text.View(), kPlanes));
+  EXPECT_EQ(LumpOf(saved, ReadDirectory(saved)[0]), LumpOf(original, before[0])) << "the planes";
+
+  // Even with every block deleted the entity text is still found in lump 1.
+  CString empty = "";
+  ASSERT_EQ(map.SaveMap(path.c_str(), empty), 0);
+  CBspFile again(messages_);
+  ASSERT_EQ(again.LoadMap(path.c_str()), 0);
+  EXPECT_EQ(again.EntityLumpIndex(), 1);
+  EXPECT_EQ(std::string(again.GetEntityText()), "\n");
+}
+
+TEST_F(CBspFileTest, SavingAgainWithoutLoadingWritesACorrectFile) {
+  // Longer, much longer (past the image's room), shorter, then empty.
+  const std::string path = PutTestMap("standard.bsp");
+  const std::string original = Read(path);
+  std::string bigBlock = "{\r\n\"classname\" \"info_target\"\r\n\"message\" \"";
+  bigBlock += std::string(200000, 'x');
+  bigBlock += "\"\r\n}\r\n";
+  const std::string extras[] = {"{\r\n\"classname\" \"info_target\"\r\n}\r\n", bigBlock, "", "\x01"};
+  CBspFile map(messages_);
+  ASSERT_EQ(map.LoadMap(path.c_str()), 0);
+  for (const std::string& extra : extras) {
+    SCOPED_TRACE(extra.size());
+    CString text = extra == "\x01" ? CString("") : EditedDisplayText(mapwriter::TestEntityText(), extra);
+    ASSERT_EQ(map.SaveMap(path.c_str(), text), 0);
+    EXPECT_EQ(Read(path), ExpectedSave(original, text.View()));
+    EXPECT_EQ(std::string(map.GetEntityText()), text.Str());
+    EXPECT_EQ(map.ImageSize(), Read(path).size());
+  }
+}
+
+TEST_F(CBspFileTest, ASaveKeepsTheMapsPermissions) {
+  const std::string path = PutTestMap("standard.bsp");
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  CBspFile map(messages_);
+  ASSERT_EQ(map.LoadMap(path.c_str()), 0);
+  CString text = "{\n\"classname\" \"worldspawn\"\n}\n";
+  ASSERT_EQ(map.SaveMap(path.c_str(), text), 0);
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640U);
+}
+
+// --- Failed saves leave the map as it was ---------------------------------
+
+class FailedSaveTest : public CBspFileTest {
+ protected:
+  void SetUp() override {
+    path_ = PutTestMap("standard.bsp");
+    original_ = Read(path_);
+  }
+
+  // The save fails, the map is unchanged, no temporary file is left, the
+  // object stays loaded, and a retry saves the map correctly.
+  void ExpectFailedSaveThenRetry(CBspFile& map, FailingFileSystem& files) {
+    messages_.shown.clear();
+    CString text = EditedDisplayText(mapwriter::TestEntityText(), "{\r\n\"classname\" \"info_target\"\r\n}\r\n");
+    EXPECT_EQ(map.SaveMap(path_.c_str(), text), 1);
+    EXPECT_TRUE(files.Failed());
+    EXPECT_EQ(messages_.shown, std::vector<std::string>{"Error saving the file: standard.bsp."});
+    EXPECT_EQ(Read(path_), original_);
+    EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"standard.bsp"});
+    EXPECT_TRUE(map.IsLoaded());
+    EXPECT_EQ(std::string(map.GetEntityText()), mapwriter::TestEntityText());
+
+    files.Reset();
+    ASSERT_EQ(map.SaveMap(path_.c_str(), text), 0);
+    EXPECT_EQ(Read(path_), ExpectedSave(original_, text.View()));
+    // Back to the map as made, for the next case.
+    WriteFileBytes(path_, original_);
+    ASSERT_EQ(map.LoadMap(path_.c_str()), 0);
+  }
+
+  std::string path_;
+  std::string original_;
+};
+
+TEST_F(FailedSaveTest, EveryFailedWriteFlushCloseAndRenameLeavesTheMapUnchanged) {
+  FailingFileSystem files;
+  CBspFile map(messages_, files);
+  ASSERT_EQ(map.LoadMap(path_.c_str()), 0);
+
+  // Count the operations of a clean save first.
+  files.Reset();
+  CString text = "{\n}\n";
+  ASSERT_EQ(map.SaveMap(path_.c_str(), text), 0);
+  const int counts[] = {files.Count(FileOp::kWrite), files.Count(FileOp::kFlush), files.Count(FileOp::kClose),
+                        files.Count(FileOp::kReplace), files.Count(FileOp::kOpen)};
+  EXPECT_EQ(counts[0], 3);
+  EXPECT_GE(counts[1], 1);
+  EXPECT_GE(counts[2], 2);
+  EXPECT_EQ(counts[3], 1);
+  EXPECT_EQ(counts[4], 2);
+  WriteFileBytes(path_, original_);
+  ASSERT_EQ(map.LoadMap(path_.c_str()), 0);
+
+  const FileOp ops[] = {FileOp::kWrite, FileOp::kFlush, FileOp::kClose, FileOp::kReplace, FileOp::kOpen};
+  for (size_t kind = 0; kind < std::size(ops); ++kind) {
+    for (int k = 1; k <= counts[kind]; ++k) {
+      SCOPED_TRACE("operation kind " + std::to_string(kind) + ", number " + std::to_string(k));
+      files.Reset();
+      files.FailAt(ops[kind], k);
+      ExpectFailedSaveThenRetry(map, files);
+    }
+  }
+  for (const size_t bytes : {size_t{0}, size_t{1}, size_t{100}}) {
+    for (int k = 1; k <= counts[0]; ++k) {
+      SCOPED_TRACE("short write " + std::to_string(k) + " after " + std::to_string(bytes) + " bytes");
+      files.Reset();
+      files.ShortWriteAt(k, bytes);
+      ExpectFailedSaveThenRetry(map, files);
+    }
+  }
+}
+
+TEST_F(FailedSaveTest, AFailedHoldOnTheMapLeavesTheTextAsItWas) {
+  FailingFileSystem files;
+  CBspFile map(messages_, files);
+  ASSERT_EQ(map.LoadMap(path_.c_str()), 0);
+  files.Reset();
+  files.FailAt(FileOp::kOpen, 1);
+  CString text = "junk {\r\n}\r\n";
+  EXPECT_EQ(map.SaveMap(path_.c_str(), text), 1);
+  EXPECT_EQ(text.Str(), "junk {\r\n}\r\n");
+  EXPECT_EQ(Read(path_), original_);
+}
+
+TEST_F(FailedSaveTest, AReadOnlyMapFailsToSaveAndStaysUnchanged) {
+  CBspFile map(messages_);
+  ASSERT_EQ(map.LoadMap(path_.c_str()), 0);
+  ASSERT_EQ(chmod(path_.c_str(), 0444), 0);
+  CString text = "{\n}\n";
+  EXPECT_EQ(map.SaveMap(path_.c_str(), text), 1);
+  EXPECT_EQ(messages_.shown, std::vector<std::string>{"Error saving the file: standard.bsp."});
+  EXPECT_EQ(Read(path_), original_);
+  EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"standard.bsp"});
+}
+
+TEST_F(FailedSaveTest, AMapHeldOpenByAnotherProgramFailsToSaveAndStaysUnchanged) {
+  CBspFile map(messages_);
+  ASSERT_EQ(map.LoadMap(path_.c_str()), 0);
+  const int other = open(path_.c_str(), O_RDONLY);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(flock(other, LOCK_EX), 0);
+  CString text = "{\n}\n";
+  EXPECT_EQ(map.SaveMap(path_.c_str(), text), 1);
+  EXPECT_EQ(messages_.shown, std::vector<std::string>{"Error saving the file: standard.bsp."});
+  EXPECT_EQ(Read(path_), original_);
+  EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"standard.bsp"});
+  close(other);
+  messages_.shown.clear();
+  EXPECT_EQ(map.SaveMap(path_.c_str(), text), 0) << "a retry succeeds once the other program lets go";
+}
+
+}  // namespace
+}  // namespace lw::test

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+
+#include "platform/FileSystem.h"
+
+namespace lw::test {
+
+// The kinds of file operation FailingFileSystem counts and can fail.
+enum class FileOp { kOpen, kQuerySize, kRead, kWrite, kFlush, kClose, kReplace, kCount };
+
+// The system's files with one operation made to fail: the k-th open, size
+// query, read, write, flush, close or replace (counting from 1), or the k-th
+// write cut short after some bytes, as on a full disk. Counts every operation.
+class FailingFileSystem : public FileSystem {
+ public:
+  explicit FailingFileSystem(FileSystem& inner = SystemFileSystem()) : inner_(inner) {}
+
+  // Only one failure is armed at a time; arming another replaces it.
+  void FailAt(FileOp op, int k);
+  // The k-th write puts only `bytesWritten` bytes on disk, then raises.
+  void ShortWriteAt(int k, size_t bytesWritten);
+  // Disarms the failure and sets every count to 0.
+  void Reset();
+
+  [[nodiscard]] int Count(FileOp op) const { return counts_[static_cast<size_t>(op)]; }
+  // Whether the armed failure has happened.
+  [[nodiscard]] bool Failed() const { return failed_; }
+
+  FileHandle OpenRead(const CString& path) override;
+  FileHandle OpenWrite(const CString& path) override;
+  FileHandle OpenForReplace(const CString& path) override;
+  FileHandle CreateTempBeside(const CString& target, CString& tempPath) override;
+  bool QuerySize(FileHandle file, std::uint64_t& size) override;
+  size_t Read(FileHandle file, void* buffer, size_t count) override;
+  void Write(FileHandle file, const void* buffer, size_t count) override;
+  void Flush(FileHandle file) override;
+  void Close(FileHandle file) override;
+  void Abort(FileHandle file) noexcept override;
+  void Replace(const CString& tempPath, const CString& target) override;
+  void Remove(const CString& path) noexcept override;
+
+ private:
+  // Counts one operation of `op`; true when it is the one to fail.
+  bool Next(FileOp op);
+
+  FileSystem& inner_;
+  std::array<int, static_cast<size_t>(FileOp::kCount)> counts_{};
+  std::optional<FileOp> failOp_;
+  int failAt_ = 0;
+  std::optional<size_t> shortWriteBytes_;
+  bool failed_ = false;
+};
+
+}  // namespace lw::test
