@@ -1,0 +1,331 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "entities/EntityText.h"
+#include "mapwriter/MapWriter.h"
+#include "settings/MapFolderSettings.h"
+#include "support/FailingFileSystem.h"
+#include "support/InMemorySettingsStore.h"
+#include "support/RecordingMessages.h"
+#include "support/TempDir.h"
+#include "ui/CEntityEditorDlg.h"
+#include "ui/InMemoryMainWindowView.h"
+
+namespace lw {
+namespace {
+
+constexpr const char* kWarning =
+    "WARNING!\n\nThis program makes PERMANENT changes to your map files.\n"
+    "Back Up all of your .bsp files before making changes to them.";
+
+std::string Entities(const std::string& marker) {
+  return "{\n\"classname\" \"worldspawn\"\n\"message\" \"" + marker + "\"\n}\n"
+         "{\n\"classname\" \"info_player_deathmatch\"\n\"origin\" \"0 0 0\"\n}\n"
+         "{\n\"classname\" \"light\"\n}\n"
+         "{\n\"classname\" \"info_player_deathmatch\"\n\"origin\" \"8 8 8\"\n}\n";
+}
+
+std::string MakeMap(const std::string& marker) {
+  return mapwriter::WriteMap(mapwriter::MakeMapContents(Entities(marker)));
+}
+
+// The window, its logic and a folder of maps, driven the way a user would.
+class EditorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    maps = dir.Path() / "maps";
+    std::filesystem::create_directory(maps);
+    test::WriteFileBytes(maps / "alpha.bsp", MakeMap("alpha"));
+    test::WriteFileBytes(maps / "Beta.BSP", MakeMap("beta"));
+    test::WriteFileBytes(maps / "notes.txt", "not a map");
+    std::filesystem::create_directory(maps / "folder.bsp");
+    settings.Put(kSettingsKey, kInstallPathValue, Folder());
+  }
+
+  std::string Folder() const { return maps.string() + "/"; }
+  std::string MapFile(const std::string& name) const { return test::ReadFileBytes(maps / name); }
+
+  void Start(const std::string& commandLine = "lumpwright") {
+    commandLine_ = commandLine;
+    CEntityEditorDlg::Options options{[this] { return CString(commandLine_); }, CString(dir.File("AllEntities.txt"))};
+    dlg = std::make_unique<CEntityEditorDlg>(view, settings, files, options);
+    dlg->OnInitDialog();
+  }
+
+  void Choose(const std::string& name) {
+    ASSERT_TRUE(view.SelectMap(CString(name))) << name;
+    dlg->OnSelchangeMapList();
+  }
+
+  void Type(const std::string& text) {
+    view.edit.SetSel(0, 0);
+    view.edit.ReplaceSel(CString(text));
+  }
+
+  test::TempDir dir;
+  std::filesystem::path maps;
+  test::RecordingMessages messages;
+  test::InMemorySettingsStore settings;
+  test::FailingFileSystem files;
+  InMemoryMainWindowView view{messages};
+  std::unique_ptr<CEntityEditorDlg> dlg;
+  std::string commandLine_;
+};
+
+TEST_F(EditorTest, StartsWithTheStoredFolderListed) {
+  Start();
+  EXPECT_TRUE(messages.all.empty());
+  EXPECT_EQ(dlg->GetMapFolder(), CString(Folder()));
+  EXPECT_EQ(view.folderText, CString(Folder()));
+  ASSERT_EQ(view.maps.size(), 2u);  // case-blind .bsp, no folder, sorted without regard to case
+  EXPECT_EQ(view.maps[0], "alpha.bsp");
+  EXPECT_EQ(view.maps[1], "Beta.BSP");
+  EXPECT_EQ(view.statusText, "No map loaded");
+  EXPECT_EQ(view.edit.GetLimitText(), 500000u);
+  EXPECT_EQ(view.searchSelection, 0);
+  EXPECT_EQ(view.SearchItem(0), "info_player_deathmatch");
+  EXPECT_EQ(view.defaultButton, 6);
+  EXPECT_EQ(view.searchFocusCount, 1);
+  EXPECT_TRUE(view.pickerTitles.empty());
+}
+
+TEST_F(EditorTest, FirstRunWarnsAndTriesTheGameKeys) {
+  const std::string game = dir.File("game");
+  std::filesystem::create_directories(game + "/cstrike/maps");
+  test::WriteFileBytes(game + "/cstrike/maps/de_x.bsp", MakeMap("x"));
+  const struct {
+    const char* name;
+    const char* key;
+  } cases[] = {{"Counter-Strike key", kCounterStrikeKey}, {"Half-Life key", kHalfLifeKey}};
+  for (const auto& c : cases) {
+    test::InMemorySettingsStore fresh;
+    fresh.Put(c.key, kInstallPathValue, game);
+    test::RecordingMessages recorded;
+    InMemoryMainWindowView window(recorded);
+    CEntityEditorDlg editor(window, fresh, files, {[] { return CString(); }, CString()});
+    editor.OnInitDialog();
+    EXPECT_EQ(recorded.shown, std::vector<std::string>{kWarning}) << c.name;
+    EXPECT_EQ(editor.GetMapFolder(), CString(game + "/cstrike/maps/")) << c.name;
+    EXPECT_EQ(window.maps, std::vector<CString>{"de_x.bsp"}) << c.name;
+  }
+}
+
+TEST_F(EditorTest, EmptyFolderOpensThePickerAtOnce) {
+  settings.Put(kSettingsKey, kInstallPathValue, dir.File("nowhere") + "/");
+  view.pickerAnswers.push_back(CString(maps.string()));
+  Start();
+  EXPECT_EQ(view.pickerTitles, std::vector<std::string>{"Select a folder that contains bsp files.."});
+  EXPECT_EQ(dlg->GetMapFolder(), CString(Folder()));
+  EXPECT_EQ(view.maps.size(), 2u);
+}
+
+TEST_F(EditorTest, StoredFolderWithoutSeparatorIsAPrefixPattern) {
+  // "…/maps" lists the entries of the parent folder that begin with "maps".
+  test::WriteFileBytes(dir.Path() / "maps_extra.bsp", MakeMap("extra"));
+  settings.Put(kSettingsKey, kInstallPathValue, maps.string());
+  Start();
+  EXPECT_EQ(view.maps, std::vector<CString>{"maps_extra.bsp"});
+  EXPECT_TRUE(messages.all.empty());
+}
+
+TEST_F(EditorTest, ChoosingAMapShowsItsEntities) {
+  Start();
+  Choose("alpha.bsp");
+  EXPECT_EQ(view.statusText, "Entities for map alpha.bsp");
+  EXPECT_EQ(view.edit.GetText(), ToDisplayText(Entities("alpha").c_str()));
+  EXPECT_FALSE(view.edit.GetModify());
+  EXPECT_EQ(dlg->GetMapPath(), CString(Folder() + "alpha.bsp"));
+  EXPECT_FALSE(view.waitCursorShown);
+}
+
+TEST_F(EditorTest, FailedLoadKeepsThePreviousText) {
+  test::WriteFileBytes(maps / "broken.bsp", "abc");
+  Start();
+  Choose("alpha.bsp");
+  Choose("broken.bsp");
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_NE(messages.shown[0].find("broken.bsp"), std::string::npos);
+  EXPECT_EQ(view.statusText, "No map loaded");
+  EXPECT_EQ(view.edit.GetText(), ToDisplayText(Entities("alpha").c_str()));
+  EXPECT_EQ(dlg->GetMapName(), "broken.bsp");
+}
+
+TEST_F(EditorTest, YesWhileSwitchingSavesThePreviousMapAndReadsTheNewOneTwice) {
+  Start("lumpwright -d");
+  Choose("alpha.bsp");
+  Type("typed ");
+  view.edit.SetSel(0, 0);
+  messages.ScriptAnswers({true});
+  Choose("Beta.BSP");
+  EXPECT_EQ(messages.asked, std::vector<std::string>{"Do you want to save your changes to the map alpha.bsp ?"});
+  EXPECT_EQ(messages.shown, std::vector<std::string>{"The file:  alpha.bsp\nwas saved!"});
+  EXPECT_EQ(view.statusText, "Entities for map Beta.BSP");
+  const CString alpha = ToDisplayText(Entities("alpha").c_str());
+  const CString beta = ToDisplayText(Entities("beta").c_str());
+  EXPECT_EQ(dlg->GetEntityDump(), alpha + beta + beta);
+  EXPECT_EQ(view.waitCursorShows, 2);  // once per selection; the nested load keeps it up
+  EXPECT_FALSE(view.waitCursorShown);
+  // The typed text lay before the first brace, so the saved map has the same entities.
+  CBspFile check(messages);
+  ASSERT_EQ(check.LoadMap(CString(Folder() + "alpha.bsp")), 0);
+  EXPECT_EQ(std::string(check.GetEntityText()), Entities("alpha"));
+}
+
+TEST_F(EditorTest, NoWhileSwitchingDropsTheEdits) {
+  Start();
+  Choose("alpha.bsp");
+  const std::string before = MapFile("alpha.bsp");
+  dlg->OnDeleteAll();
+  messages.ScriptAnswers({false});
+  Choose("Beta.BSP");
+  EXPECT_EQ(messages.asked.size(), 1u);
+  EXPECT_EQ(MapFile("alpha.bsp"), before);
+  EXPECT_EQ(view.edit.GetText(), ToDisplayText(Entities("beta").c_str()));
+}
+
+TEST_F(EditorTest, SaveWritesTheMapAndShowsItAsSaved) {
+  Start();
+  Choose("alpha.bsp");
+  dlg->OnDeleteAll();
+  ASSERT_EQ(messages.shown.back(), "2 entities containing the string\n\"info_player_deathmatch\"\nwere deleted.");
+  dlg->OnSave();
+  EXPECT_EQ(messages.shown.back(), "The file:  alpha.bsp\nwas saved!");
+  EXPECT_FALSE(view.edit.GetModify());
+  const std::string expected = "{\n\"classname\" \"worldspawn\"\n\"message\" \"alpha\"\n}\n{\n\"classname\" \"light\"\n}\n";
+  EXPECT_EQ(view.edit.GetText(), ToDisplayText(expected.c_str()));
+  CBspFile check(messages);
+  ASSERT_EQ(check.LoadMap(CString(Folder() + "alpha.bsp")), 0);
+  EXPECT_EQ(std::string(check.GetEntityText()), expected);
+}
+
+TEST_F(EditorTest, FailedSaveKeepsTheEditsAndTheMap) {
+  Start();
+  Choose("alpha.bsp");
+  dlg->OnDeleteAll();
+  const CString edited = view.edit.GetText();
+  const std::string before = MapFile("alpha.bsp");
+  chmod((maps / "alpha.bsp").c_str(), 0444);
+  dlg->OnSave();
+  EXPECT_EQ(messages.shown.back(), "Error saving the file: alpha.bsp.");
+  EXPECT_EQ(view.edit.GetText(), edited);
+  EXPECT_TRUE(view.edit.GetModify());
+  EXPECT_EQ(MapFile("alpha.bsp"), before);
+  // Once the cause is gone the same text saves.
+  chmod((maps / "alpha.bsp").c_str(), 0644);
+  dlg->OnSave();
+  EXPECT_EQ(messages.shown.back(), "The file:  alpha.bsp\nwas saved!");
+  EXPECT_FALSE(view.edit.GetModify());
+}
+
+TEST_F(EditorTest, BrowseKeepsTheOldTextAndAsksAboutTheOldMap) {
+  const auto other = dir.Path() / "other";
+  std::filesystem::create_directory(other);
+  test::WriteFileBytes(other / "cs_new.bsp", MakeMap("new"));
+  Start();
+  Choose("alpha.bsp");
+  dlg->OnDeleteAll();
+  view.pickerAnswers.push_back(CString(other.string()));
+  dlg->BrowseForMapFolder();
+  EXPECT_EQ(dlg->GetMapFolder(), CString(other.string() + "/"));
+  EXPECT_EQ(view.maps, std::vector<CString>{"cs_new.bsp"});
+  EXPECT_EQ(view.mapSelection, -1);
+  EXPECT_TRUE(view.edit.GetModify());
+  messages.ScriptAnswers({true});
+  Choose("cs_new.bsp");
+  EXPECT_EQ(messages.asked.back(), "Do you want to save your changes to the map alpha.bsp ?");
+  EXPECT_EQ(view.statusText, "Entities for map cs_new.bsp");
+  CBspFile check(messages);
+  ASSERT_EQ(check.LoadMap(CString(Folder() + "alpha.bsp")), 0);
+  EXPECT_EQ(std::string(check.GetEntityText()).find("info_player_deathmatch"), std::string::npos);
+}
+
+TEST_F(EditorTest, CancelledPickerChangesNothing) {
+  Start();
+  dlg->BrowseForMapFolder();
+  EXPECT_EQ(dlg->GetMapFolder(), CString(Folder()));
+  EXPECT_EQ(view.maps.size(), 2u);
+}
+
+TEST_F(EditorTest, ExitAsksStoresTheFolderAndWritesTheDump) {
+  Start("/usr/bin/lumpwright -debug");
+  Choose("alpha.bsp");
+  dlg->OnDeleteAll();
+  messages.ScriptAnswers({true});
+  dlg->OnDestroy();
+  const std::string dumpPath = dir.File("AllEntities.txt");
+  ASSERT_GE(messages.all.size(), 3u);
+  EXPECT_EQ(messages.all[messages.all.size() - 3], "? Do you want to save your changes to the map alpha.bsp ?");
+  EXPECT_EQ(messages.all.back(), "A file of all entities read during this session was dumped to:\n" + dumpPath);
+  EXPECT_EQ(settings.Get(kSettingsKey, kInstallPathValue), Folder());
+  // The dump holds the first load and the reload after the save, in that order.
+  const std::string dump = test::ReadFileBytes(dumpPath);
+  EXPECT_EQ(dump, dlg->GetEntityDump().Str());
+  const std::string saved = "{\n\"classname\" \"worldspawn\"\n\"message\" \"alpha\"\n}\n{\n\"classname\" \"light\"\n}\n";
+  EXPECT_EQ(dump, ToDisplayText(Entities("alpha").c_str()).Str() + ToDisplayText(saved.c_str()).Str());
+}
+
+TEST_F(EditorTest, DumpIsOnlyWrittenWithTheSwitch) {
+  Start("lumpwright");
+  Choose("alpha.bsp");
+  commandLine_ = "lumpwright -d";  // the switch is read afresh at exit
+  dlg->OnDestroy();
+  EXPECT_EQ(test::ReadFileBytes(dir.File("AllEntities.txt")), "");
+  EXPECT_EQ(messages.shown.back(),
+            "A file of all entities read during this session was dumped to:\n" + dir.File("AllEntities.txt"));
+}
+
+TEST_F(EditorTest, DumpWriteFailureIsReported) {
+  Start("lumpwright -d");
+  Choose("alpha.bsp");
+  files.FailAt(test::FileOp::kWrite, 1);
+  dlg->OnDestroy();
+  EXPECT_EQ(messages.shown.back(), "Error writing the file: " + dir.File("AllEntities.txt") + ".");
+}
+
+// Find, Find Next, Delete and Delete All on a loaded map, step by step.
+TEST_F(EditorTest, SearchStepsThroughTheBlocks) {
+  Start();
+  Choose("alpha.bsp");
+  const std::string text = view.edit.GetText().Str();
+  const int first = static_cast<int>(text.find("{\r\n\"classname\" \"info_player_deathmatch\""));
+  const int second = static_cast<int>(text.rfind("{\r\n\"classname\" \"info_player_deathmatch\""));
+  const int secondEnd = static_cast<int>(text.size());
+  int s = 0;
+  int e = 0;
+
+  dlg->OnFind();
+  view.edit.GetSel(s, e);
+  EXPECT_EQ(s, first);
+  EXPECT_EQ(view.edit.FocusCount(), 1);
+  dlg->OnFindNext();
+  view.edit.GetSel(s, e);
+  EXPECT_EQ(s, second);
+  EXPECT_EQ(e, secondEnd);
+  EXPECT_EQ(dlg->GetSearchPosition(), secondEnd + 1);
+  dlg->OnFindNext();  // past the end: starts again at the top
+  view.edit.GetSel(s, e);
+  EXPECT_EQ(s, first);
+
+  dlg->OnDelete();
+  EXPECT_EQ(dlg->GetSearchPosition(), first + 1);
+  EXPECT_TRUE(view.edit.GetModify());
+  dlg->OnFindNext();
+  view.edit.GetSel(s, e);
+  EXPECT_EQ(e, static_cast<int>(view.edit.GetText().Size()));
+
+  view.TypeSearch("");
+  const int before = dlg->GetSearchPosition();
+  dlg->OnFindNext();
+  EXPECT_EQ(dlg->GetSearchPosition(), before);
+  dlg->OnDeleteAll();
+  EXPECT_EQ(dlg->GetSearchPosition(), 0);
+  view.TypeSearch("INFO_PLAYER_DEATHMATCH");
+  dlg->OnDeleteAll();
+  EXPECT_EQ(messages.shown.size(), 0u);
+}
+
+}  // namespace
+}  // namespace lw
