@@ -65,6 +65,16 @@ struct CBspFile::Impl {
     standardLayout = false;
   }
 
+  // Room for a file of `size` bytes. A map loaded again (as after every
+  // save) or one of a like size reuses the block: fresh memory costs a page
+  // fault per page, which for a large map comes close to the read itself.
+  void PrepareImage(size_t size) {
+    loaded = false;
+    if (image.Capacity() >= size && image.Capacity() / 2 <= size && image.Resize(size)) return;
+    Unload();
+    image = ImageBuffer(size);
+  }
+
   void Check(const CString& path);
   void StoreHeader() { WriteBspHeader(header, image.Bytes()); }
 };
@@ -101,8 +111,7 @@ int CBspFile::LoadMap(const CString& path) {
     std::uint64_t size = 0;
     if (!GetStatus(size)) throw OperationFailure{FormatString(kSizeFailedText, path.GetString())};
     if (size > kMaxImageSize) FailBrokenMap(path, "The file is 4 GiB or larger, too large for a map.");
-    self.Unload();
-    self.image = ImageBuffer(static_cast<size_t>(size));
+    self.PrepareImage(static_cast<size_t>(size));
     // A file that shrank since its size was taken would leave bytes unread.
     if (Read(self.image.Data(), self.image.Size()) != self.image.Size()) {
       FailBrokenMap(path, "The file could not be read whole.");

@@ -162,6 +162,29 @@ TEST_F(CBspFileTest, FailuresOfTheFileItselfGetTheirOwnMessages) {
   }
 }
 
+TEST_F(CBspFileTest, EachLoadGivesThatMapsBytesWhateverWasLoadedBefore) {
+  // Large maps of like sizes share one block; the image must still be the
+  // file just read, and a failed load in between must not leave old bytes.
+  const std::string bigger = Put("bigger.bsp", mapwriter::WriteMap(mapwriter::MakeMapContents(
+                                                   mapwriter::MakeEntityText(300, 1), 1, 3 << 20, 64 << 10)));
+  const std::string smaller = Put("smaller.bsp", mapwriter::WriteMap(mapwriter::MakeMapContents(
+                                                     mapwriter::MakeEntityText(20, 2), 2, 5 << 19, 1 << 10)));
+  const std::string broken = PutTestMap("lump_past_end.bsp");
+  CBspFile map(messages_);
+  for (const std::string& path : {bigger, smaller, broken, bigger, smaller}) {
+    SCOPED_TRACE(path);
+    const int result = map.LoadMap(path.c_str());
+    if (path == broken) {
+      EXPECT_EQ(result, 1);
+      continue;
+    }
+    ASSERT_EQ(result, 0);
+    const std::string bytes = Read(path);
+    EXPECT_EQ(map.ImageSize(), bytes.size());
+    EXPECT_EQ(std::string(map.GetEntityText()), LumpOf(bytes, ReadDirectory(bytes)[kEntities]).c_str());
+  }
+}
+
 TEST_F(CBspFileTest, AMapHeldOpenByAnotherProgramCannotBeLoaded) {
   const std::string path = PutTestMap("standard.bsp");
   const int other = open(path.c_str(), O_RDONLY);

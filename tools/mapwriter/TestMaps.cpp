@@ -46,6 +46,15 @@ std::string SwappedDirectory() {
   return bytes;
 }
 
+// The test entity text with spaces at the end of its last line, so that its
+// NUL ends one byte past a multiple of 4 and 3 bytes of padding follow.
+std::string TextEndingOnePastAMultipleOfFour() {
+  const std::string text = TestEntityText();
+  const std::string_view lastBrace = "\n}\n";
+  const size_t spaces = (4 - text.size() % 4) % 4;
+  return text.substr(0, text.size() - lastBrace.size()) + std::string(spaces, ' ') + std::string(lastBrace);
+}
+
 std::string EntitiesWithoutNul() {
   std::string bytes = Standard();
   const auto end = static_cast<size_t>(ReadInt32At(bytes, OffsetField(kEntities)) +
@@ -57,8 +66,7 @@ std::string EntitiesWithoutNul() {
 std::string DataBetweenEntitiesAndTextures() {
   // An entity text whose NUL is followed by 3 bytes of padding, then made
   // non-zero so that they are data, not padding.
-  std::string text = TestEntityText();
-  while ((text.size() + 1) % 4 != 1) text.insert(text.size() - 3, " ");
+  const std::string text = TextEndingOnePastAMultipleOfFour();
   std::string bytes = WriteMap(TestContents(text));
   const auto end = static_cast<size_t>(ReadInt32At(bytes, OffsetField(kEntities)) +
                                        ReadInt32At(bytes, LengthField(kEntities)));
@@ -67,9 +75,7 @@ std::string DataBetweenEntitiesAndTextures() {
 }
 
 std::string PaddedTextures() {
-  std::string text = TestEntityText();
-  while ((text.size() + 1) % 4 != 1) text.insert(text.size() - 3, " ");
-  return WriteMap(TestContents(text));
+  return WriteMap(TestContents(TextEndingOnePastAMultipleOfFour()));
 }
 
 std::string CrlfEntities() {
