@@ -118,7 +118,7 @@ void BM_PlainReadReusedBuffer(benchmark::State& state) {
   BenchMap& map = Map();
   std::vector<char> buffer(map.bytes.size(), 1);
   for (auto _ : state) ReadInto(map.path, buffer.data(), buffer.size());
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * map.bytes.size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(map.bytes.size()));
 }
 BENCHMARK(BM_PlainReadReusedBuffer)->Unit(benchmark::kMillisecond)->UseRealTime();
 
