@@ -8,14 +8,19 @@ if(MSVC)
 else()
   target_compile_options(lumpwright_warnings INTERFACE
     -Wall -Wextra -Wpedantic -Wconversion -Wshadow -Wnon-virtual-dtor
-    -Wold-style-cast -Wcast-align -Wnull-dereference -Wimplicit-fallthrough)
+    -Wold-style-cast -Wcast-align -Wimplicit-fallthrough)
   if(LUMPWRIGHT_WERROR)
     target_compile_options(lumpwright_warnings INTERFACE -Werror)
   endif()
 endif()
 
 add_library(lumpwright_sanitizers INTERFACE)
-if(LUMPWRIGHT_SANITIZE)
+if(LUMPWRIGHT_FUZZ)
+  # Everything the fuzz targets link is instrumented for coverage and checked.
+  target_compile_options(lumpwright_sanitizers INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(lumpwright_sanitizers INTERFACE -fsanitize=address,undefined)
+elseif(LUMPWRIGHT_SANITIZE)
   target_compile_options(lumpwright_sanitizers INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(lumpwright_sanitizers INTERFACE -fsanitize=address,undefined)

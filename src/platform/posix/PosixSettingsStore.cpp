@@ -161,8 +161,11 @@ class SettingsText {
         }
       }
       lines_.push_back(Line{});
-      lines_.push_back(Line{"[" + Escape(section, kSectionSpecials) + "]", std::string(section),
-                            std::nullopt, {}, true});
+      // Built by appending: g++ 12 warns falsely about "[" + string at -O3.
+      std::string header(1, '[');
+      header += Escape(section, kSectionSpecials);
+      header += ']';
+      lines_.push_back(Line{std::move(header), std::string(section), std::nullopt, {}, true});
       insertAt = lines_.size();
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(line));

@@ -1,0 +1,63 @@
+#include "support/MemoryFileSystem.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lw::test {
+
+FileHandle MemoryFileSystem::Open(const std::string& path) {
+  const FileHandle handle = next_++;
+  open_[handle] = OpenFile{path, 0};
+  return handle;
+}
+
+FileHandle MemoryFileSystem::OpenRead(const CString& path) {
+  if (files.count(path.Str()) == 0) return kNoFile;
+  return Open(path.Str());
+}
+
+FileHandle MemoryFileSystem::OpenWrite(const CString& path) {
+  files[path.Str()].clear();
+  return Open(path.Str());
+}
+
+FileHandle MemoryFileSystem::OpenForReplace(const CString& path) {
+  files.try_emplace(path.Str());
+  return Open(path.Str());
+}
+
+FileHandle MemoryFileSystem::CreateTempBeside(const CString& target, CString& tempPath) {
+  tempPath = target + "." + CString(std::to_string(++temps_)) + ".tmp";
+  files[tempPath.Str()].clear();
+  return Open(tempPath.Str());
+}
+
+bool MemoryFileSystem::QuerySize(FileHandle file, std::uint64_t& size) {
+  const auto it = open_.find(file);
+  if (it == open_.end()) return false;
+  size = files[it->second.path].size();
+  return true;
+}
+
+size_t MemoryFileSystem::Read(FileHandle file, void* buffer, size_t count) {
+  OpenFile& open = open_.at(file);
+  const std::string& bytes = files[open.path];
+  const size_t n = std::min(count, bytes.size() - std::min(open.position, bytes.size()));
+  if (n > 0) std::memcpy(buffer, bytes.data() + open.position, n);
+  open.position += n;
+  return n;
+}
+
+void MemoryFileSystem::Write(FileHandle file, const void* buffer, size_t count) {
+  OpenFile& open = open_.at(file);
+  files[open.path].append(static_cast<const char*>(buffer), count);
+}
+
+void MemoryFileSystem::Replace(const CString& tempPath, const CString& target) {
+  const auto it = files.find(tempPath.Str());
+  if (it == files.end()) throw FileError("rename: no such file");
+  files[target.Str()] = std::move(it->second);
+  files.erase(tempPath.Str());
+}
+
+}  // namespace lw::test
