@@ -1,6 +1,10 @@
 #include "entities/EntityText.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 #include "platform/CodePage.h"
 
@@ -16,29 +20,52 @@ void KeepThroughLastCloseBrace(std::string& text) {
 }  // namespace
 
 CString ToDisplayText(const char* lumpText) {
-  CString text(lumpText ? lumpText : "");
-  std::string& s = text.Str();
-  KeepThroughLastCloseBrace(s);
-  if (ScanFindString(s, "\r\n") == kNotFound) {
-    // Widen in one pass into a buffer sized for the result.
-    size_t lineFeeds = 0;
-    for (size_t at = ScanFindChar(s, '\n'); at != kNotFound; at = ScanFindChar(s, '\n', at + 1)) {
-      ++lineFeeds;
+  std::string_view lump = lumpText ? std::string_view(lumpText) : std::string_view();
+  const size_t last = ScanFindLastChar(lump, '}');
+  lump = lump.substr(0, last == kNotFound ? 0 : last + 1);
+
+  // Line ends are below every trail byte, so they are searched byte by byte.
+  const bool widen = lump.find("\r\n") == std::string_view::npos;
+  const size_t lineFeeds = widen ? static_cast<size_t>(std::count(lump.begin(), lump.end(), '\n')) : 0;
+
+  // One allocation of the final size.
+  CString text;
+  std::string& out = text.Str();
+  out.resize(lump.size() + lineFeeds + 2);
+  char* to = out.data();
+  const char* from = lump.data();
+  const char* const end = from + lump.size();
+  // Eight bytes at a time while they hold no line feed; byte by byte around
+  // the line feeds.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  constexpr std::uint64_t kLineFeeds = kOnes * '\n';
+  while (lineFeeds > 0 && end - from >= 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, from, 8);
+    const std::uint64_t x = word ^ kLineFeeds;
+    if (((x - kOnes) & ~x & kHighs) == 0) {
+      std::memcpy(to, from, 8);
+      to += 8;
+      from += 8;
+      continue;
     }
-    if (lineFeeds > 0) {
-      std::string wide;
-      wide.reserve(s.size() + lineFeeds + 2);
-      size_t copied = 0;
-      for (size_t at = ScanFindChar(s, '\n'); at != kNotFound; at = ScanFindChar(s, '\n', at + 1)) {
-        wide.append(s, copied, at - copied);
-        wide += "\r\n";
-        copied = at + 1;
-      }
-      wide.append(s, copied, std::string::npos);
-      s = std::move(wide);
+    for (const char* stop = from + 8; from < stop; ++from) {
+      if (*from == '\n') *to++ = '\r';
+      *to++ = *from;
     }
   }
-  s += "\r\n";
+  if (lineFeeds == 0) {
+    std::memcpy(to, from, static_cast<size_t>(end - from));
+    to += end - from;
+  } else {
+    for (; from < end; ++from) {
+      if (*from == '\n') *to++ = '\r';
+      *to++ = *from;
+    }
+  }
+  *to++ = '\r';
+  *to++ = '\n';
   return text;
 }
 

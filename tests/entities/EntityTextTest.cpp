@@ -80,3 +80,25 @@ TEST(EntityTextCodePage, TrailBytesAreNotBraces) {
 
 }  // namespace
 }  // namespace lw
+
+namespace lw {
+namespace {
+
+// The widening copy works on eight bytes at a time; line feeds at every
+// offset and of every run length must come out as a plain replace gives them.
+TEST(ToDisplayText, WidensLineFeedsAtEveryOffset) {
+  for (size_t length = 0; length < 40; ++length) {
+    for (size_t pattern = 0; pattern < 64; ++pattern) {
+      std::string lump;
+      for (size_t i = 0; i < length; ++i) lump += ((pattern >> (i % 6)) & 1) ? '\n' : 'x';
+      lump += "}";
+      std::string expected;
+      for (const char c : lump) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+      expected += "\r\n";
+      ASSERT_EQ(ToDisplayText(lump.c_str()).Str(), expected) << length << " " << pattern;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lw
