@@ -2,9 +2,9 @@
 
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -180,19 +180,26 @@ int RunExport(Invocation& call) {
   return kExitSuccess;
 }
 
+// Everything left in `in`; nullopt when the stream reports a read error.
+std::optional<std::string> ReadAll(std::istream& in) {
+  std::string bytes;
+  std::vector<char> chunk(size_t{1} << 16);
+  while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+    bytes.append(chunk.data(), static_cast<size_t>(in.gcount()));
+  }
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
 // The whole of `source`, standard input for "-"; nullopt when it cannot be read.
 std::optional<std::string> ReadSource(const std::string& source, std::istream& in) {
-  if (source == "-") {
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) return std::nullopt;
-    return bytes;
-  }
+  if (source == "-") return ReadAll(in);
+  // A folder opens like an empty file here; importing it would wipe the entities.
+  std::error_code ignored;
+  if (std::filesystem::is_directory(source, ignored)) return std::nullopt;
   std::ifstream file(source, std::ios::binary);
   if (!file) return std::nullopt;
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  if (file.bad()) return std::nullopt;
-  return std::move(bytes).str();
+  return ReadAll(file);
 }
 
 int RunImport(Invocation& call) {

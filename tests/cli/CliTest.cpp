@@ -109,7 +109,7 @@ class CliTest : public ::testing::Test {
 
 struct ExitCase {
   const char* name;
-  std::vector<std::string> args;  // "MAP", "V29", "SHORT", "MISSING" stand for files
+  std::vector<std::string> args;  // "MAP", "V29", "SHORT", "MISSING", "DIR" stand for paths
   int status;
   const char* outHas;  // substring of standard output, "" for empty output
   const char* errHas;  // substring of standard error, "" for empty error output
@@ -140,6 +140,7 @@ TEST_F(CliTest, ExitStatusesAndWhereTheTextGoes) {
       {"version 29 info", {"info", "V29"}, 1, "", "BSP is version 29, not 30\n"},
       {"too short to hold a header", {"export", "SHORT"}, 1, "", "too_short.bsp"},
       {"import of a missing text", {"import", "MAP", "MISSING"}, 1, "", "Error reading the file: "},
+      {"import of a folder", {"import", "MAP", "DIR"}, 1, "", "Error reading the file: "},
   };
   for (const ExitCase& row : cases) {
     std::vector<std::string> args = row.args;
@@ -155,6 +156,7 @@ TEST_F(CliTest, ExitStatusesAndWhereTheTextGoes) {
       if (arg == "V29") arg = dir_.File("v29.bsp");
       if (arg == "SHORT") arg = dir_.File("too_short.bsp");
       if (arg == "MISSING") arg = dir_.File("missing.bsp");
+      if (arg == "DIR") arg = dir_.Path().string();
     }
     const CliResult result = RunArgs(args);
     EXPECT_EQ(result.status, row.status) << row.name << "\nstderr: " << result.err;
