@@ -69,7 +69,10 @@ class PosixFileSystem final : public FileSystem {
       return Locked(open(path.GetString(), O_WRONLY | O_CLOEXEC));
     }
     if (errno != ENOENT) return kNoFile;
-    return Locked(open(path.GetString(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+    // The map is gone: hold its folder instead, so that a save that fails
+    // does not leave an empty file behind.
+    const int folder = open(FolderOf(path.Str()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return folder < 0 ? kNoFile : folder;
   }
 
   FileHandle CreateTempBeside(const CString& target, CString& tempPath) override {
@@ -79,7 +82,14 @@ class PosixFileSystem final : public FileSystem {
     if (fd < 0) return kNoFile;
     struct stat info {};
     mode_t mode = 0644;
-    if (stat(targetPath.c_str(), &info) == 0) mode = info.st_mode & 07777;
+    if (stat(targetPath.c_str(), &info) == 0) {
+      mode = info.st_mode & 07777;
+      // Keeps the map its owner's when someone else (root) saves it; only
+      // the superuser may do this, and others need not.
+      if (info.st_uid != geteuid() || info.st_gid != getegid()) {
+        [[maybe_unused]] const int ignored = fchown(fd, info.st_uid, info.st_gid);
+      }
+    }
     if (fchmod(fd, mode) != 0 || !LockExclusive(fd)) {
       close(fd);
       unlink(name.c_str());
