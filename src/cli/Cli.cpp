@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "bsp/CBspFile.h"
+#include "cli/BatchEditor.h"
 #include "cli/TerminalMessages.h"
 #include "entities/EntityText.h"
 #include "platform/CString.h"
@@ -23,6 +24,7 @@ namespace {
 constexpr std::string_view kProgramName = "lumpwright-cli";
 constexpr size_t kAnyNumber = static_cast<size_t>(-1);
 constexpr int kLumpCount = 15;
+constexpr size_t kHelpColumn = 22;
 
 // Raised while a command line is read or a command checks its operands; the
 // dispatcher prints it with the command's usage and exits with kExitUsage.
@@ -44,6 +46,7 @@ struct Invocation {
   std::ostream& out;
   std::ostream& err;
   bool answerYes = false;
+  bool errIsTerminal = false;
 
   [[nodiscard]] const std::string* Option(std::string_view name) const {
     const auto it = options.find(name);
@@ -229,6 +232,129 @@ int RunImport(Invocation& call) {
   return result == 0 ? kExitSuccess : kExitFailure;
 }
 
+// The search string of find and delete-all; an empty one would do nothing.
+CString SearchString(const Invocation& call) {
+  if (call.operands[0].empty()) throw UsageError("the search string is empty");
+  return CString(call.operands[0]);
+}
+
+// Runs `perMap` on every map the operands from `firstMap` on name, each loaded
+// as a selection in the editor's map list loads it. `perMap` appends what it
+// prints to `output` and leaves the editor's messages pending; a map that
+// fails is reported and the batch goes on. The exit status tells whether any
+// map failed.
+template <typename PerMap>
+int RunBatch(Invocation& call, BatchEditor& editor, size_t firstMap, PerMap perMap) {
+  const std::vector<std::string> operands(call.operands.begin() + static_cast<std::ptrdiff_t>(firstMap),
+                                          call.operands.end());
+  std::vector<std::string> emptyFolders;
+  const std::vector<BatchMap> maps = ExpandMapOperands(editor, operands, emptyFolders);
+  for (const std::string& folder : emptyFolders) call.err << kProgramName << ": no maps in " << folder << '\n';
+
+  size_t failures = 0;
+  BatchProgress progress(call.err, call.errIsTerminal, maps.size());
+  std::string output;
+  for (size_t i = 0; i < maps.size(); ++i) {
+    progress.Show(i + 1, maps[i].name);
+    output.clear();
+    const bool succeeded = editor.Load(maps[i]) && perMap(maps[i], output);
+    if (!succeeded) ++failures;
+    if (output.empty() && !editor.Messages().HasPending()) continue;
+    progress.Clear();
+    call.out << output;
+    editor.Messages().Flush(succeeded, call.out, call.err);
+  }
+  progress.Clear();
+  if (failures > 0 && maps.size() > 1) {
+    call.err << kProgramName << ": " << failures << " of " << maps.size() << " maps failed\n";
+  }
+  call.out.flush();
+  if (!call.out) {
+    call.err << kProgramName << ": cannot write to standard output\n";
+    return kExitFailure;
+  }
+  return failures > 0 || !emptyFolders.empty() ? kExitFailure : kExitSuccess;
+}
+
+int RunList(Invocation& call) {
+  const std::string& folder = call.operands[0];
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    call.err << kProgramName << ": " << folder << ": no such folder\n";
+    return kExitFailure;
+  }
+  BatchEditor editor(call.answerYes, false);
+  std::string listing;
+  for (const CString& name : editor.ListMaps(AsMapFolder(folder))) listing += name.Str() + '\n';
+  return WriteOut(call, listing);
+}
+
+int RunFind(Invocation& call) {
+  const CString needle = SearchString(call);
+  BatchEditor editor(call.answerYes, false);
+  CEntityEditorDlg& dlg = editor.Editor();
+  return RunBatch(call, editor, 1, [&](const BatchMap& map, std::string& output) {
+    editor.View().TypeSearch(needle);
+    dlg.OnFind();
+    // Find Next moves the search position past each block it selects; when it
+    // does not, it found nothing or began again from the top.
+    int position = 0;
+    while (dlg.GetSearchPosition() > position) {
+      position = dlg.GetSearchPosition();
+      int start = 0;
+      int end = 0;
+      editor.View().Entities().GetSel(start, end);
+      const std::string_view text = editor.View().Entities().LiveText();
+      output += FormatString("%s:%d-%d\n", map.Path().GetString(), start, end).Str();
+      output += text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+      if (output.back() != '\n') output += '\n';
+      dlg.OnFindNext();
+    }
+    return true;
+  });
+}
+
+int RunDeleteAll(Invocation& call) {
+  const CString needle = SearchString(call);
+  const bool dryRun = call.Option("--dry-run") != nullptr;
+  BatchEditor editor(call.answerYes, false);
+  CEntityEditorDlg& dlg = editor.Editor();
+  TerminalMessages& messages = editor.Messages();
+  return RunBatch(call, editor, 1, [&](const BatchMap& map, std::string& /*output*/) {
+    // The editor's messages do not name the map; this line does.
+    messages.ShowMessage(map.Path() + ":");
+    editor.View().TypeSearch(needle);
+    dlg.OnDeleteAll();
+    if (!editor.View().Entities().GetModify()) {
+      // Nothing to save: the map is not rewritten.
+      messages.ShowMessage(FormatString("No entity contains the string \"%s\"; not saved.", needle.GetString()));
+      return true;
+    }
+    if (dryRun) {
+      messages.ShowMessage("Dry run: not saved.");
+      return true;
+    }
+    dlg.OnSave();
+    return dlg.LastSaveResult() == 0;
+  });
+}
+
+int RunDump(Invocation& call) {
+  const std::string* target = call.Option("-o");
+  if (target == nullptr) throw UsageError("dump needs -o FILE");
+  BatchEditor editor(call.answerYes, true, CString(*target));
+  int status = RunBatch(call, editor, 0, [](const BatchMap& /*map*/, std::string& /*output*/) { return true; });
+  TerminalMessages& messages = editor.Messages();
+  const bool written = editor.Editor().WriteEntityDump();
+  // A file that cannot be opened gets no word from the editor.
+  if (!written && !messages.HasPending()) {
+    messages.ShowMessage(FormatString("Error writing the file: %s.", target->c_str()));
+  }
+  messages.Flush(written, call.out, call.err);
+  if (!written) status = kExitFailure;
+  return status;
+}
+
 // Every command, in the order --help lists them. A new command is one row
 // here and one handler above; the dispatcher does the rest.
 const std::vector<Command>& Commands() {
@@ -241,6 +367,14 @@ const std::vector<Command>& Commands() {
       {"import", "MAP FILE",
        "store FILE's text ('-': standard input) as the editor's Save does", 2, 2, {},
        RunImport},
+      {"list", "FOLDER", "the maps the editor lists in FOLDER, in its order", 1, 1, {}, RunList},
+      {"find", "STRING MAP...", "every block that Find and Find Next select, with its map and position", 2,
+       kAnyNumber, {}, RunFind},
+      {"delete-all", "STRING MAP... [--dry-run]",
+       "Delete All and Save, as in the editor; --dry-run saves nothing", 2, kAnyNumber,
+       {{"--dry-run", false}}, RunDeleteAll},
+      {"dump", "MAP... -o FILE", "the entity text of every map, one after another, into FILE", 1, kAnyNumber,
+       {{"-o", true}}, RunDump},
   };
   return commands;
 }
@@ -269,9 +403,15 @@ void PrintHelp(std::ostream& out) {
       << "Commands:\n";
   for (const Command& command : Commands()) {
     const std::string usage = std::string(command.name) + " " + std::string(command.synopsis);
+    // A usage too wide for its column gets a line of its own.
+    if (usage.size() > kHelpColumn) {
+      out << "  " << usage << '\n' << std::string(kHelpColumn + 4, ' ') << command.summary << '\n';
+      continue;
+    }
     out << FormatString("  %-22s  ", usage.c_str()).Str() << command.summary << '\n';
   }
-  out << "\nOptions:\n"
+  out << "\nA MAP may be a folder: it stands for every map the editor lists there.\n"
+      << "\nOptions:\n"
       << "  --yes, -y               answer yes to every question (the default answer is no)\n"
       << "  --codepage N            scan text in ANSI code page N; 932, 936, 949 and 950 are\n"
       << "                          double-byte (default 1252)\n"
@@ -358,9 +498,11 @@ void Parse(const std::vector<std::string>& args, Invocation& call, ParsedLine& p
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+           bool errIsTerminal) {
   const ActiveCodePageGuard codePageGuard;
   Invocation call{{}, {}, in, out, err};
+  call.errIsTerminal = errIsTerminal;
   ParsedLine parsed;
   try {
     Parse(args, call, parsed);

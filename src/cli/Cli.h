@@ -13,7 +13,9 @@ inline constexpr int kExitUsage = 2;
 
 // Runs one command line (the arguments after the program's name) with the
 // given standard streams and returns the exit status. It prints nowhere else
-// and never exits, so tests run it in the test process.
-int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
+// and never exits, so tests run it in the test process. With `errIsTerminal`
+// long batches show their progress on `err`.
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+           bool errIsTerminal = false);
 
 }  // namespace lw

@@ -22,6 +22,7 @@ class TerminalMessages : public MessageSink {
   // Prints the held messages, one per line, to `out` when the operation
   // succeeded and to `err` when it failed, then forgets them.
   void Flush(bool succeeded, std::ostream& out, std::ostream& err);
+  [[nodiscard]] bool HasPending() const { return !pending_.empty(); }
 
  private:
   bool answerYes_;

@@ -9,7 +9,22 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
+
+namespace {
+
+// Only a terminal gets the progress line of long batches.
+bool StandardErrorIsTerminal() {
+#if defined(_WIN32)
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
 #if defined(_WIN32)
@@ -19,5 +34,5 @@ int main(int argc, char** argv) {
 #endif
   lw::SetCommandLine(argc, argv);
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return lw::RunCli(args, std::cin, std::cout, std::cerr);
+  return lw::RunCli(args, std::cin, std::cout, std::cerr, StandardErrorIsTerminal());
 }

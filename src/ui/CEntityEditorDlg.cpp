@@ -95,19 +95,20 @@ void CEntityEditorDlg::OnDestroy() {
 
 bool CEntityEditorDlg::IsEntityDumpOn() const { return options_.commandLine().Find("-d") >= 0; }
 
-void CEntityEditorDlg::WriteEntityDump() {
+bool CEntityEditorDlg::WriteEntityDump() {
   CFile dump(files_);
-  if (!dump.Open(options_.entityDumpPath, CFile::Mode::kWrite)) return;
+  if (!dump.Open(options_.entityDumpPath, CFile::Mode::kWrite)) return false;
   try {
     dump.Write(EntityDump.GetString(), EntityDump.Size());
     dump.Close();
   } catch (const FileError&) {
     dump.Abort();
     view_.Messages().ShowMessage(FormatString("Error writing the file: %s.", options_.entityDumpPath.GetString()));
-    return;
+    return false;
   }
   view_.Messages().ShowMessage("A file of all entities read during this session was dumped to:\n" +
                                options_.entityDumpPath);
+  return true;
 }
 
 void CEntityEditorDlg::BeginWaitCursor() {

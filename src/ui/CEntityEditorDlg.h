@@ -48,7 +48,8 @@ class CEntityEditorDlg {
   void StoreMapFolder();
 
   // Writes the entity dump and says where; a failure is reported, not hidden.
-  void WriteEntityDump();
+  // True when the whole dump reached the file.
+  bool WriteEntityDump();
   [[nodiscard]] bool IsEntityDumpOn() const;
 
   // The hourglass, nested by a count.
