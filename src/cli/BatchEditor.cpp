@@ -43,8 +43,7 @@ bool BatchEditor::Load(const BatchMap& map) {
   if (!view_.SelectMap(map.name)) {
     std::error_code error;
     const bool exists = std::filesystem::exists(map.Path().Str(), error);
-    messages_.ShowMessage(exists ? map.Path() + ": not a map; the editor lists only *.bsp files."
-                                 : map.Path() + ": no such file.");
+    messages_.ShowMessage(exists ? "Not a map: the editor lists only *.bsp files." : "No such file.");
     return false;
   }
   dlg_.OnSelchangeMapList();

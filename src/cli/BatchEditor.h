@@ -47,7 +47,7 @@ class BatchEditor {
   // the map list's order.
   const std::vector<CString>& ListMaps(const CString& folder);
   // Chooses the map in the map list. False when it did not load; the reason
-  // is among the pending messages.
+  // is among the pending messages, which need not name the map.
   bool Load(const BatchMap& map);
 
   CEntityEditorDlg& Editor() { return dlg_; }

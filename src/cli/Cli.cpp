@@ -257,11 +257,15 @@ int RunBatch(Invocation& call, BatchEditor& editor, size_t firstMap, PerMap perM
   for (size_t i = 0; i < maps.size(); ++i) {
     progress.Show(i + 1, maps[i].name);
     output.clear();
-    const bool succeeded = editor.Load(maps[i]) && perMap(maps[i], output);
+    const bool loaded = editor.Load(maps[i]);
+    const bool succeeded = loaded && perMap(maps[i], output);
     if (!succeeded) ++failures;
     if (output.empty() && !editor.Messages().HasPending()) continue;
     progress.Clear();
     call.out << output;
+    // Some of the editor's load messages ("BSP is version 29, not 30") do not
+    // name the map, which in a batch they must.
+    if (!loaded) call.err << maps[i].Path() << ":\n";
     editor.Messages().Flush(succeeded, call.out, call.err);
   }
   progress.Clear();
