@@ -1,21 +1,42 @@
 #!/usr/bin/env bash
-# Builds Lumpwright with its tests (the default preset) and runs every test.
-# Exits non-zero when any step or any test fails.
+# Builds Lumpwright with its tests (the default preset) and runs every test,
+# then the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer
+# (the asan preset), then each fuzz target for LUMPWRIGHT_FUZZ_SECONDS seconds
+# (default 60). Exits non-zero when any step, any test or any fuzz run fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
 
+logs=build/test-logs
+mkdir -p "$logs"
+
+# Runs one ctest preset, keeping its report to count the tests that passed.
+run_ctest() {
+  local preset=$1
+  ctest --preset "$preset" -j2 2>&1 | tee "$logs/ctest-$preset.log"
+}
+
+# The number of tests a ctest report says passed.
+passed_in() {
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$logs/ctest-$1.log" | tail -1)
+  [[ "$line" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]] || { echo "test: no ctest summary for $1" >&2; exit 1; }
+  echo $(( BASH_REMATCH[2] - BASH_REMATCH[1] ))
+}
+
 cmake --preset default
 cmake --build --preset default -j2
-ctest --preset default -j2
+run_ctest default
 
 # --- Sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer) -------
-# To come: configure, build and test the asan preset here, e.g.
-#   cmake --preset asan && cmake --build --preset asan -j2 && ctest --preset asan -j2
+cmake --preset asan
+cmake --build --preset asan -j2
+run_ctest asan
 
 # --- Fuzz runs (libFuzzer, clang) ------------------------------------------
-# To come: build the fuzz preset and run each target for a bounded time here, e.g.
-#   cmake --preset fuzz && cmake --build --preset fuzz -j2 && <run each target with -max_total_time>
+bash scripts/fuzz.sh "${LUMPWRIGHT_FUZZ_SECONDS:-60}"
 
-echo "test: all tests passed"
+passedDefault=$(passed_in default)
+passedAsan=$(passed_in asan)
+echo "tests: $(( passedDefault + passedAsan )) passed, 0 failed"
