@@ -35,11 +35,13 @@ bool LooksLikeEntityText(std::span<const unsigned char> lumpBytes) {
          text.find(kClassnameKey, first) != std::string_view::npos;
 }
 
+bool EndsInItsOnlyNul(std::span<const unsigned char> lumpBytes) {
+  // As the compilers and the save write an entity lump.
+  return !lumpBytes.empty() && std::find(lumpBytes.begin(), lumpBytes.end(), 0) == lumpBytes.end() - 1;
+}
+
 bool LooksLikeText(std::span<const unsigned char> lumpBytes) {
-  // The only NUL is the last byte, as the compilers and the save write it.
-  if (lumpBytes.size() < 2 || std::find(lumpBytes.begin(), lumpBytes.end(), 0) != lumpBytes.end() - 1) {
-    return false;
-  }
+  if (lumpBytes.size() < 2 || !EndsInItsOnlyNul(lumpBytes)) return false;
   return std::all_of(lumpBytes.begin(), lumpBytes.end() - 1, [](unsigned char byte) {
     return byte >= 0x20 || byte == '\t' || byte == '\r' || byte == '\n';
   });
@@ -53,6 +55,10 @@ int FindEntityLumpIndex(const BspHeader& header, std::span<const unsigned char> 
   // A map saved with every block deleted keeps only a line feed and its NUL;
   // plain text still tells it from the binary planes.
   if (!LooksLikeText(entities) && LooksLikeText(planes)) return kPlanesLump;
+  // Text that is neither (a typed control character, no "classname") still
+  // ends in its only NUL, which binary planes, full of zero bytes, never do;
+  // taking the planes for the text would let a save overwrite them.
+  if (!EndsInItsOnlyNul(entities) && EndsInItsOnlyNul(planes)) return kPlanesLump;
   return kEntitiesLump;
 }
 

@@ -17,6 +17,9 @@ std::span<const unsigned char> LumpBytes(std::span<const unsigned char> image, c
 // "classname" before its NUL.
 bool LooksLikeEntityText(std::span<const unsigned char> lumpBytes);
 
+// Bytes whose only NUL is the last one.
+bool EndsInItsOnlyNul(std::span<const unsigned char> lumpBytes);
+
 // Text bytes (no control characters but tab and line ends) ending in their
 // only NUL.
 bool LooksLikeText(std::span<const unsigned char> lumpBytes);
