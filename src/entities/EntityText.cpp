@@ -56,7 +56,8 @@ CString ToDisplayText(const char* lumpText) {
     }
   }
   if (lineFeeds == 0) {
-    std::memcpy(to, from, static_cast<size_t>(end - from));
+    // An empty text may have no buffer at all, which memcpy must not see.
+    if (from != end) std::memcpy(to, from, static_cast<size_t>(end - from));
     to += end - from;
   } else {
     for (; from < end; ++from) {
