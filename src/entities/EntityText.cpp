@@ -1,6 +1,7 @@
 #include "entities/EntityText.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -17,6 +18,27 @@ void KeepThroughLastCloseBrace(std::string& text) {
   text.resize(last == kNotFound ? 0 : last + 1);
 }
 
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kLows = 0x7F7F7F7F7F7F7F7FULL;
+constexpr std::uint64_t kLineFeeds = kOnes * '\n';
+
+// Line feeds counted eight bytes at a time: a byte's high bit is set in the
+// mask exactly when the byte is a line feed.
+size_t CountLineFeeds(std::string_view text) {
+  size_t count = 0;
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text.data() + i, 8);
+    const std::uint64_t x = word ^ kLineFeeds;
+    const std::uint64_t zeros = ~(((x & kLows) + kLows) | x | kLows);
+    // One per line feed in each byte, summed into the top byte.
+    count += static_cast<size_t>(((zeros >> 7) * kOnes) >> 56);
+  }
+  for (; i < text.size(); ++i) count += text[i] == '\n' ? 1 : 0;
+  return count;
+}
+
 }  // namespace
 
 CString ToDisplayText(const char* lumpText) {
@@ -26,7 +48,7 @@ CString ToDisplayText(const char* lumpText) {
 
   // Line ends are below every trail byte, so they are searched byte by byte.
   const bool widen = lump.find("\r\n") == std::string_view::npos;
-  const size_t lineFeeds = widen ? static_cast<size_t>(std::count(lump.begin(), lump.end(), '\n')) : 0;
+  const size_t lineFeeds = widen ? CountLineFeeds(lump) : 0;
 
   // One allocation of the final size.
   CString text;
@@ -35,24 +57,32 @@ CString ToDisplayText(const char* lumpText) {
   char* to = out.data();
   const char* from = lump.data();
   const char* const end = from + lump.size();
-  // Eight bytes at a time while they hold no line feed; byte by byte around
-  // the line feeds.
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-  constexpr std::uint64_t kLineFeeds = kOnes * '\n';
-  while (lineFeeds > 0 && end - from >= 8) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, from, 8);
-    const std::uint64_t x = word ^ kLineFeeds;
-    if (((x - kOnes) & ~x & kHighs) == 0) {
-      std::memcpy(to, from, 8);
-      to += 8;
+  // Eight bytes at a time. A word's bytes are stored in runs between its line
+  // feeds, each run as a whole shifted word whose spare bytes the next store
+  // overwrites; sixteen bytes of input left guarantee room for that.
+  if constexpr (std::endian::native == std::endian::little) {
+    while (lineFeeds > 0 && end - from >= 16) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, from, 8);
       from += 8;
-      continue;
-    }
-    for (const char* stop = from + 8; from < stop; ++from) {
-      if (*from == '\n') *to++ = '\r';
-      *to++ = *from;
+      const std::uint64_t x = word ^ kLineFeeds;
+      std::uint64_t feeds = ~(((x & kLows) + kLows) | x | kLows);
+      int done = 0;  // bytes of the word already stored
+      while (feeds != 0) {
+        const int at = std::countr_zero(feeds) / 8;
+        const std::uint64_t rest = word >> (8 * done);
+        std::memcpy(to, &rest, 8);
+        to += at - done;
+        *to++ = '\r';
+        *to++ = '\n';
+        done = at + 1;
+        feeds &= feeds - 1;
+      }
+      if (done < 8) {
+        const std::uint64_t rest = word >> (8 * done);
+        std::memcpy(to, &rest, 8);
+        to += 8 - done;
+      }
     }
   }
   if (lineFeeds == 0) {

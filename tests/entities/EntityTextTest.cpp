@@ -87,7 +87,7 @@ namespace {
 // The widening copy works on eight bytes at a time; line feeds at every
 // offset and of every run length must come out as a plain replace gives them.
 TEST(ToDisplayText, WidensLineFeedsAtEveryOffset) {
-  for (size_t length = 0; length < 40; ++length) {
+  for (size_t length = 0; length < 64; ++length) {
     for (size_t pattern = 0; pattern < 64; ++pattern) {
       std::string lump;
       for (size_t i = 0; i < length; ++i) lump += ((pattern >> (i % 6)) & 1) ? '\n' : 'x';
