@@ -49,6 +49,28 @@ class FileSystem {
   // Puts `tempPath` in place of `target` in one step, durably.
   virtual void Replace(const CString& tempPath, const CString& target) = 0;
   virtual void Remove(const CString& path) noexcept = 0;
+
+  // While deferred, Replace leaves syncing the folder (which makes the
+  // rename itself survive a power cut) to SyncDeferredFolders, so that a
+  // batch of saves syncs each folder once. The file's bytes are still synced
+  // before every rename: a cut leaves each map either old or new, never broken.
+  virtual void DeferFolderSyncs(bool defer) { static_cast<void>(defer); }
+  virtual void SyncDeferredFolders() {}
+};
+
+// Defers folder syncs for its lifetime and syncs the folders at its end.
+class DeferredFolderSyncs {
+ public:
+  explicit DeferredFolderSyncs(FileSystem& files) : files_(files) { files_.DeferFolderSyncs(true); }
+  ~DeferredFolderSyncs() {
+    files_.SyncDeferredFolders();
+    files_.DeferFolderSyncs(false);
+  }
+  DeferredFolderSyncs(const DeferredFolderSyncs&) = delete;
+  DeferredFolderSyncs& operator=(const DeferredFolderSyncs&) = delete;
+
+ private:
+  FileSystem& files_;
 };
 
 // The real files of this system.

@@ -47,6 +47,20 @@ TEST(PosixFileSystem, ReplacedFileKeepsModeAndOwner) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"de_test.bsp"});
 }
 
+TEST(PosixFileSystem, DeferredFolderSyncsStillReplaceAtOnce) {
+  test::TempDir dir;
+  const std::string map = dir.File("de_test.bsp");
+  test::WriteFileBytes(map, "old");
+  {
+    const DeferredFolderSyncs batch(SystemFileSystem());
+    ASSERT_TRUE(ReplaceWith(map, "new"));
+    EXPECT_EQ(test::ReadFileBytes(map), "new");
+  }
+  ASSERT_TRUE(ReplaceWith(map, "newer"));
+  EXPECT_EQ(test::ReadFileBytes(map), "newer");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"de_test.bsp"});
+}
+
 TEST(PosixFileSystem, HoldingAMissingMapCreatesNothing) {
   test::TempDir dir;
   const std::string map = dir.File("gone.bsp");

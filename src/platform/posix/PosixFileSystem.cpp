@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "platform/FileSystem.h"
@@ -45,6 +46,16 @@ std::string FolderOf(const std::string& path) {
 std::string BaseNameOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The rename is done by then; syncing the folder makes it survive a power
+// cut, and a failure here no longer puts the map at risk.
+void SyncFolder(const std::string& path) {
+  const int folder = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    fsync(folder);
+    close(folder);
+  }
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -147,16 +158,25 @@ class PosixFileSystem final : public FileSystem {
 
   void Replace(const CString& tempPath, const CString& target) override {
     if (rename(tempPath.GetString(), target.GetString()) != 0) throw FileError(ErrorText("rename"));
-    // The rename is done; syncing the folder makes it survive a power cut, and
-    // a failure here no longer puts the map at risk.
-    const int folder = open(FolderOf(target.Str()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-      fsync(folder);
-      close(folder);
+    if (deferFolderSyncs_) {
+      pendingFolders_.insert(FolderOf(target.Str()));
+    } else {
+      SyncFolder(FolderOf(target.Str()));
     }
   }
 
+  void DeferFolderSyncs(bool defer) override { deferFolderSyncs_ = defer; }
+
+  void SyncDeferredFolders() override {
+    for (const std::string& folder : pendingFolders_) SyncFolder(folder);
+    pendingFolders_.clear();
+  }
+
   void Remove(const CString& path) noexcept override { unlink(path.GetString()); }
+
+ private:
+  bool deferFolderSyncs_ = false;
+  std::set<std::string> pendingFolders_;
 };
 
 }  // namespace
