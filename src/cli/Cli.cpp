@@ -68,8 +68,8 @@ struct Command {
   Handler run;
 
   [[nodiscard]] const OptionSpec* FindOption(std::string_view option) const {
-    for (const OptionSpec& spec : options) {
-      if (spec.name == option) return &spec;
+    for (const OptionSpec& known : options) {
+      if (known.name == option) return &known;
     }
     return nullptr;
   }
@@ -486,9 +486,9 @@ void Parse(const std::vector<std::string>& args, Invocation& call, ParsedLine& p
         call.answerYes = true;
       } else if (name == "--codepage") {
         CodePage::SetActive(ParseCodePage(takeValue()));
-      } else if (const OptionSpec* spec = parsed.command ? parsed.command->FindOption(name) : nullptr) {
-        if (!spec->takesValue && value) throw UsageError("option '" + name + "' takes no value");
-        call.options[name] = spec->takesValue ? takeValue() : std::string();
+      } else if (const OptionSpec* known = parsed.command ? parsed.command->FindOption(name) : nullptr) {
+        if (!known->takesValue && value) throw UsageError("option '" + name + "' takes no value");
+        call.options[name] = known->takesValue ? takeValue() : std::string();
       } else {
         throw UsageError("unknown option '" + arg + "'");
       }

@@ -19,16 +19,22 @@
 #include <string>
 #include <vector>
 
+#include "CliRun.h"
 #include "cli/Cli.h"
 #include "entities/EntityText.h"
 #include "mapwriter/MapLayoutWriter.h"
 #include "mapwriter/MapWriter.h"
 #include "mapwriter/TestMaps.h"
 #include "platform/CString.h"
+#include "support/OrdinaryUserFiles.h"
 #include "support/TempDir.h"
 
 namespace lw {
 namespace {
+
+using test::CliResult;
+using test::OrdinaryUserFiles;
+using test::RunArgs;
 
 namespace fs = std::filesystem;
 namespace mw = lw::mapwriter;
@@ -50,20 +56,6 @@ constexpr const char* kSaved = "The file:  NAME\nwas saved!\n";
 
 // The text every import stores.
 constexpr const char* kImportText = "{\r\n\"classname\" \"worldspawn\"\r\n}\r\n{\r\n\"classname\" \"info_target\"\r\n}\r\n";
-
-struct CliResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliResult RunCommand(const std::vector<std::string>& args) {
-  std::istringstream in;
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = RunCli(args, in, out, err);
-  return {status, out.str(), err.str()};
-}
 
 std::string Replace(std::string text, std::string_view mark, const std::string& by) {
   for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + by.size())) {
@@ -243,27 +235,6 @@ Row LargeEntityLumpRow() {
   return {"entity lump of 2 MiB", "large.bsp", mw::WriteMap(mw::MakeMapContents(text, 11)), kWorks, kWorks};
 }
 
-// File permissions checked as an ordinary user's while the object lives: the
-// superuser may write into any folder, so only an ordinary user meets a
-// folder without write permission.
-class OrdinaryUserFiles {
- public:
-  static constexpr uid_t kUser = 65534;  // "nobody"
-
-  OrdinaryUserFiles() : previous_(static_cast<uid_t>(setfsuid(kUser))) {
-    active_ = static_cast<uid_t>(setfsuid(kUser)) == kUser;
-  }
-  ~OrdinaryUserFiles() { setfsuid(previous_); }
-  OrdinaryUserFiles(const OrdinaryUserFiles&) = delete;
-  OrdinaryUserFiles& operator=(const OrdinaryUserFiles&) = delete;
-
-  [[nodiscard]] bool Active() const { return active_; }
-
- private:
-  uid_t previous_;
-  bool active_ = false;
-};
-
 class BadInputTest : public ::testing::Test {
  protected:
   // Runs info, show and import on the row's map and checks each outcome.
@@ -308,13 +279,13 @@ class BadInputTest : public ::testing::Test {
       }
     };
 
-    const CliResult info = RunCommand({"info", path});
+    const CliResult info = RunArgs({"info", path});
     expect("info", row.read, info);
     if (row.read.status == kExitSuccess) {
       EXPECT_NE(info.out.find("map:          " + path + "\n"), std::string::npos);
     }
 
-    const CliResult show = RunCommand({"show", path});
+    const CliResult show = RunArgs({"show", path});
     expect("show", row.read, show);
     if (row.read.status == kExitSuccess) {
       const Lump entities = DirectoryEntry(row.bytes, mw::kEntities);
@@ -322,7 +293,7 @@ class BadInputTest : public ::testing::Test {
       EXPECT_TRUE(show.out == ToDisplayText(stored.c_str()).Str()) << "show gave other text";
     }
 
-    const CliResult import = RunCommand({"import", path, textFile});
+    const CliResult import = RunArgs({"import", path, textFile});
     expect("import", row.import, import);
 
     user.reset();

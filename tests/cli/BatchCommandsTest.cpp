@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CliRun.h"
 #include "TestPaths.h"
 #include "cli/Cli.h"
 #include "entities/EntityText.h"
@@ -24,24 +25,13 @@
 namespace lw {
 namespace {
 
+using test::CliResult;
+using test::RunArgs;
+
 namespace fs = std::filesystem;
 namespace mw = lw::mapwriter;
 using test::ReadFileBytes;
 using test::WriteFileBytes;
-
-struct CliResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliResult RunArgs(const std::vector<std::string>& args) {
-  std::istringstream in;
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = RunCli(args, in, out, err);
-  return {status, out.str(), err.str()};
-}
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 

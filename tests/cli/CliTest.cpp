@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "cli/Cli.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,9 @@
 namespace lw {
 namespace {
 
+using test::CliResult;
+using test::RunArgs;
+
 namespace mw = lw::mapwriter;
 using test::ReadFileBytes;
 using test::WriteFileBytes;
@@ -27,20 +31,6 @@ using test::WriteFileBytes;
 constexpr int kLumps = 15;
 constexpr int kEntityLump = 0;
 constexpr int kTextureLump = 2;
-
-struct CliResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliResult RunArgs(const std::vector<std::string>& args, const std::string& input = {}) {
-  std::istringstream in(input);
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = RunCli(args, in, out, err);
-  return {status, out.str(), err.str()};
-}
 
 std::int32_t ReadInt32(const std::string& bytes, size_t at) {
   std::uint32_t value = 0;

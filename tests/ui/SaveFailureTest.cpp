@@ -23,6 +23,7 @@
 #include "mapwriter/MapWriter.h"
 #include "mapwriter/TestMaps.h"
 #include "settings/MapFolderSettings.h"
+#include "support/OrdinaryUserFiles.h"
 #include "support/FailingFileSystem.h"
 #include "support/InMemorySettingsStore.h"
 #include "support/RecordingMessages.h"
@@ -32,6 +33,8 @@
 
 namespace lw {
 namespace {
+
+using test::OrdinaryUserFiles;
 
 using test::FailingFileSystem;
 using test::FileOp;
@@ -287,27 +290,6 @@ TEST_F(SaveFailureTest, ASaveWhileAnotherProgramHoldsTheMapFailsAndKeepsTheText)
   EXPECT_EQ(editor.messages.shown, std::vector<std::string>{"The file:  " + editor.Name() + "\nwas saved!"});
   EXPECT_FALSE(editor.view_.edit.GetModify());
 }
-
-// File permissions checked as an ordinary user would have them checked, for
-// as long as the object lives. The superuser passes every permission check,
-// so a read-only folder only means something to the program run by a user.
-class OrdinaryUserFiles {
- public:
-  static constexpr uid_t kUser = 65534;  // "nobody"
-
-  OrdinaryUserFiles() : previous_(static_cast<uid_t>(setfsuid(kUser))) {
-    active_ = static_cast<uid_t>(setfsuid(kUser)) == kUser;
-  }
-  ~OrdinaryUserFiles() { setfsuid(previous_); }
-  OrdinaryUserFiles(const OrdinaryUserFiles&) = delete;
-  OrdinaryUserFiles& operator=(const OrdinaryUserFiles&) = delete;
-
-  [[nodiscard]] bool Active() const { return active_; }
-
- private:
-  uid_t previous_;
-  bool active_ = false;
-};
 
 TEST_F(SaveFailureTest, ASaveIntoAFolderWithoutWritePermissionFailsAndKeepsTheText) {
   Editor editor(Maps().front());
