@@ -125,7 +125,6 @@ int InMemoryEntityEdit::DeleteAllBlocks(std::string_view needle, int& searchPosi
     }
     read += consumed;
     lastStart = start;
-    ++scrolls_;
     ++count;
   }
 

@@ -18,7 +18,7 @@ class InMemoryEntityEdit : public EntityEdit {
   void GetSel(int& start, int& end) const override;
   void SetSel(int start, int end) override;
   void ReplaceSel(const CString& text) override;
-  void ScrollCaret() override { ++scrolls_; }
+  void ScrollCaret() override {}  // nothing to scroll
 
   [[nodiscard]] unsigned GetLimitText() const override { return limit_; }
   void SetLimitText(unsigned limit) override { limit_ = limit; }
@@ -32,7 +32,6 @@ class InMemoryEntityEdit : public EntityEdit {
   bool Undo();
 
   [[nodiscard]] int FocusCount() const { return focusCount_; }
-  [[nodiscard]] int ScrollCount() const { return scrolls_; }
 
  private:
   struct UndoRecord {
@@ -48,7 +47,6 @@ class InMemoryEntityEdit : public EntityEdit {
   unsigned limit_ = 30000;  // the window edit's own default
   bool modified_ = false;
   int focusCount_ = 0;
-  int scrolls_ = 0;
   UndoRecord undo_;
 };
 

@@ -27,7 +27,6 @@ class CString {
   [[nodiscard]] std::string_view View() const { return text_; }
   [[nodiscard]] const std::string& Str() const { return text_; }
   std::string& Str() { return text_; }
-  [[nodiscard]] char GetAt(int index) const { return text_[static_cast<size_t>(index)]; }
 
   void Empty() { text_.clear(); }
 
