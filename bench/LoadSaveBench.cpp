@@ -34,27 +34,13 @@ class SilentMessages : public lw::MessageSink {
 // The system's files, but nothing waits for the disk: a flush returns at once
 // and the replace is a bare rename (the system's also syncs the folder, which
 // on ext4 waits for the new file's data as well).
-class NoFlushFileSystem : public lw::FileSystem {
+class NoFlushFileSystem : public lw::ForwardingFileSystem {
  public:
-  lw::FileHandle OpenRead(const lw::CString& path) override { return inner_.OpenRead(path); }
-  lw::FileHandle OpenWrite(const lw::CString& path) override { return inner_.OpenWrite(path); }
-  lw::FileHandle OpenForReplace(const lw::CString& path) override { return inner_.OpenForReplace(path); }
-  lw::FileHandle CreateTempBeside(const lw::CString& target, lw::CString& tempPath) override {
-    return inner_.CreateTempBeside(target, tempPath);
-  }
-  bool QuerySize(lw::FileHandle file, std::uint64_t& size) override { return inner_.QuerySize(file, size); }
-  size_t Read(lw::FileHandle file, void* buffer, size_t count) override { return inner_.Read(file, buffer, count); }
-  void Write(lw::FileHandle file, const void* buffer, size_t count) override { inner_.Write(file, buffer, count); }
+  NoFlushFileSystem() : ForwardingFileSystem(lw::SystemFileSystem()) {}
   void Flush(lw::FileHandle /*file*/) override {}
-  void Close(lw::FileHandle file) override { inner_.Close(file); }
-  void Abort(lw::FileHandle file) noexcept override { inner_.Abort(file); }
   void Replace(const lw::CString& tempPath, const lw::CString& target) override {
     if (std::rename(tempPath.GetString(), target.GetString()) != 0) throw lw::FileError("rename failed");
   }
-  void Remove(const lw::CString& path) noexcept override { inner_.Remove(path); }
-
- private:
-  lw::FileSystem& inner_ = lw::SystemFileSystem();
 };
 
 // The made map, written once per run into a temporary folder.

@@ -11,6 +11,10 @@ namespace {
 constexpr std::int64_t kMaxPadding = kLumpAlignment - 1;
 constexpr std::int64_t kMaxFieldValue = std::numeric_limits<std::int32_t>::max();
 constexpr std::string_view kClassnameKey = "\"classname\"";
+// A plane record: normal (3 floats), distance (float), type (int32).
+constexpr size_t kPlaneRecordSize = 20;
+constexpr size_t kPlaneTypeField = 16;
+constexpr std::int32_t kMaxPlaneType = 5;
 
 bool AllZero(std::span<const unsigned char> bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](unsigned char byte) { return byte == 0; });
@@ -47,19 +51,36 @@ bool LooksLikeText(std::span<const unsigned char> lumpBytes) {
   });
 }
 
-int FindEntityLumpIndex(const BspHeader& header, std::span<const unsigned char> image) {
-  const auto entities = LumpBytes(image, header.lumps[kEntitiesLump]);
-  const auto planes = LumpBytes(image, header.lumps[kPlanesLump]);
-  if (LooksLikeEntityText(entities)) return kEntitiesLump;
-  if (LooksLikeEntityText(planes)) return kPlanesLump;
+bool LooksLikePlanes(std::span<const unsigned char> lumpBytes) {
+  if (lumpBytes.size() % kPlaneRecordSize != 0) return false;
+  const LittleEndianBytes bytes(lumpBytes);
+  for (size_t record = 0; record < lumpBytes.size(); record += kPlaneRecordSize) {
+    const std::optional<std::int32_t> type = bytes.Int32At(record + kPlaneTypeField);
+    if (!type || *type < 0 || *type > kMaxPlaneType) return false;
+  }
+  return true;
+}
+
+int FindEntityLumpIndex(std::span<const unsigned char> lump0, std::span<const unsigned char> lump1) {
+  const bool planes0 = LooksLikePlanes(lump0);
+  const bool planes1 = LooksLikePlanes(lump1);
+  if (planes1 && !planes0) return kEntitiesLump;
+  if (planes0 && !planes1) return kPlanesLump;
+  if (LooksLikeEntityText(lump0)) return kEntitiesLump;
+  if (LooksLikeEntityText(lump1)) return kPlanesLump;
   // A map saved with every block deleted keeps only a line feed and its NUL;
   // plain text still tells it from the binary planes.
-  if (!LooksLikeText(entities) && LooksLikeText(planes)) return kPlanesLump;
+  if (!LooksLikeText(lump0) && LooksLikeText(lump1)) return kPlanesLump;
   // Text that is neither (a typed control character, no "classname") still
   // ends in its only NUL, which binary planes, full of zero bytes, never do;
   // taking the planes for the text would let a save overwrite them.
-  if (!EndsInItsOnlyNul(entities) && EndsInItsOnlyNul(planes)) return kPlanesLump;
+  if (!EndsInItsOnlyNul(lump0) && EndsInItsOnlyNul(lump1)) return kPlanesLump;
   return kEntitiesLump;
+}
+
+int FindEntityLumpIndex(const BspHeader& header, std::span<const unsigned char> image) {
+  return FindEntityLumpIndex(LumpBytes(image, header.lumps[kEntitiesLump]),
+                             LumpBytes(image, header.lumps[kPlanesLump]));
 }
 
 bool IsStandardLayout(const BspHeader& header, std::span<const unsigned char> image, int entityIndex) {

@@ -24,8 +24,16 @@ bool EndsInItsOnlyNul(std::span<const unsigned char> lumpBytes);
 // only NUL.
 bool LooksLikeText(std::span<const unsigned char> lumpBytes);
 
+// A lump made of whole plane records (a normal of three floats, a distance,
+// a type from 0 to 5: 20 bytes each), as the compile tools write the planes.
+// Entity text never is one: its bytes cannot make a type of 0 to 5.
+bool LooksLikePlanes(std::span<const unsigned char> lumpBytes);
+
 // The directory entry that holds the entity text: 0, or 1 when the first two
-// entries are swapped (planes in 0, entities in 1).
+// entries are swapped (planes in 0, entities in 1), given the bytes of
+// entries 0 and 1. The planes decide first, as in the engines that load
+// such maps; the text decides where neither or both look like planes.
+int FindEntityLumpIndex(std::span<const unsigned char> lump0, std::span<const unsigned char> lump1);
 int FindEntityLumpIndex(const BspHeader& header, std::span<const unsigned char> image);
 
 // The layout every compiler writes, which a save can rewrite by replacing the

@@ -1,14 +1,18 @@
 #include "bsp/CBspFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <span>
 #include <utility>
+#include <vector>
 
 #include "bsp/BspHeader.h"
 #include "bsp/BspLayout.h"
 #include "entities/EntityText.h"
+#include "platform/FileSave.h"
 #include "platform/ImageBuffer.h"
 #include "platform/Paths.h"
 
@@ -22,6 +26,10 @@ constexpr const char* kVersionText = "BSP is version %i, not %i";
 constexpr const char* kLoadFailedText = "Error openning the file: %s.\n";
 constexpr const char* kSaveFailedText = "Error saving the file: %s.";
 constexpr const char* kSavedText = "The file:  %s\nwas saved!";
+constexpr const char* kNotPutBackText =
+    "\nThe map could not be put back as it was and may be damaged; restore it from a backup.";
+constexpr const char* kLayoutWouldChangeText =
+    "\nIts planes could not be told from its entity text once saved, so the game would read the map wrongly.";
 
 // The size field is a 32-bit count, so a larger file cannot be a map.
 constexpr std::uint64_t kMaxImageSize = std::numeric_limits<std::uint32_t>::max();
@@ -39,6 +47,17 @@ struct OperationFailure {
   message += fault;
   throw OperationFailure{message};
 }
+
+// A save's new bytes, decided before the disk is touched: the pieces to write
+// in order (the new header, spans of the image, the text) and what the image
+// becomes once they are on disk.
+struct NewMapBytes {
+  BspHeader header;  // the directory as written
+  std::array<unsigned char, kBspHeaderSize> headerBytes{};
+  std::vector<std::span<const unsigned char>> pieces;
+  // The whole new file, when the layout is rebuilt.
+  std::optional<ImageBuffer> rebuilt;
+};
 
 }  // namespace
 
@@ -77,6 +96,11 @@ struct CBspFile::Impl {
 
   void Check(const CString& path);
   void StoreHeader() { WriteBspHeader(header, image.Bytes()); }
+
+  NewMapBytes PlanSave(std::span<const unsigned char> lumpText, const CString& fileName);
+  NewMapBytes PlanStandardSave(std::span<const unsigned char> lumpText);
+  NewMapBytes PlanRebuiltSave(std::span<const unsigned char> lumpText);
+  void Adopt(NewMapBytes& saved, std::span<const unsigned char> lumpText);
 };
 
 // Everything past the version is taken from the file, so every field is
@@ -136,100 +160,128 @@ const char* CBspFile::GetEntityText() const {
   return reinterpret_cast<const char*>(impl_->image.Data()) + impl_->EntityLump().offset;
 }
 
+NewMapBytes CBspFile::Impl::PlanSave(std::span<const unsigned char> lumpText, const CString& fileName) {
+  NewMapBytes next = standardLayout ? PlanStandardSave(lumpText) : PlanRebuiltSave(lumpText);
+  // A save must not turn a swapped map into one that reads as standard, or
+  // the other way round: the next save would write the text over the planes.
+  const auto lumpAfter = [&](int index) {
+    if (index == entityIndex) return lumpText;
+    const BspLump& lump = header.lumps[static_cast<size_t>(index)];
+    return LumpBytes(std::as_const(image).Bytes(), lump);
+  };
+  if (FindEntityLumpIndex(lumpAfter(kEntitiesLump), lumpAfter(kPlanesLump)) != entityIndex) {
+    throw OperationFailure{FormatString(kSaveFailedText, fileName.GetString()) + kLayoutWouldChangeText};
+  }
+  return next;
+}
+
+// The compilers' layout: the bytes before the entity lump, the text, then
+// the textures lump, which ends the file. Only the directory changes.
+NewMapBytes CBspFile::Impl::PlanStandardSave(std::span<const unsigned char> lumpText) {
+  const BspLump& entities = EntityLump();
+  const BspLump& textures = TexturesLump();
+  const auto textLength = static_cast<std::int64_t>(lumpText.size());
+  const std::int64_t texturesOffset = std::int64_t{entities.offset} + textLength;
+  if (textLength > kMaxFieldValue || texturesOffset > kMaxFieldValue ||
+      static_cast<std::uint64_t>(texturesOffset + textures.length) > kMaxImageSize) {
+    throw OperationFailure{};
+  }
+  NewMapBytes next;
+  next.header = header;
+  next.header.lumps[static_cast<size_t>(entityIndex)].length = static_cast<std::int32_t>(textLength);
+  next.header.lumps[kTexturesLump].offset = static_cast<std::int32_t>(texturesOffset);
+  WriteBspHeader(next.header, next.headerBytes);
+  const auto bytes = std::as_const(image).Bytes();
+  next.pieces = {next.headerBytes, bytes.subspan(kBspHeaderSize, static_cast<size_t>(entities.offset) - kBspHeaderSize),
+                 lumpText, LumpBytes(bytes, textures)};
+  return next;
+}
+
+// Any other layout is written afresh in the compilers' order, so that no
+// lump loses its bytes.
+NewMapBytes CBspFile::Impl::PlanRebuiltSave(std::span<const unsigned char> lumpText) {
+  const std::optional<CompilerLayout> layout =
+      PlanCompilerLayout(header, entityIndex, static_cast<std::int64_t>(lumpText.size()));
+  if (!layout || layout->fileSize > kMaxImageSize) throw OperationFailure{};
+  NewMapBytes next;
+  next.header = layout->header;
+  ImageBuffer& out = next.rebuilt.emplace(static_cast<size_t>(layout->fileSize));
+  std::memset(out.Data(), 0, out.Size());
+  WriteBspHeader(layout->header, out.Bytes());
+  for (const int index : layout->order) {
+    const BspLump& placed = layout->header.lumps[static_cast<size_t>(index)];
+    const unsigned char* from =
+        index == entityIndex ? lumpText.data() : image.Data() + header.lumps[static_cast<size_t>(index)].offset;
+    if (placed.length > 0) std::memcpy(out.Data() + placed.offset, from, static_cast<size_t>(placed.length));
+  }
+  next.pieces = {std::as_const(out).Bytes()};
+  return next;
+}
+
+// The image becomes what was written, so that the next save starts from the
+// file as it now is.
+void CBspFile::Impl::Adopt(NewMapBytes& saved, std::span<const unsigned char> lumpText) {
+  if (saved.rebuilt) {
+    header = saved.header;
+    image = std::move(*saved.rebuilt);
+  } else {
+    const std::int32_t oldTexturesOffset = TexturesLump().offset;
+    header = saved.header;
+    const BspLump& entities = EntityLump();
+    const BspLump& textures = TexturesLump();
+    const auto textureBytes = static_cast<size_t>(textures.length);
+    const auto newSize = static_cast<size_t>(textures.End());
+    if (newSize > image.Capacity()) {
+      ImageBuffer grown(newSize);
+      std::memcpy(grown.Data(), image.Data(), static_cast<size_t>(entities.offset));
+      std::memcpy(grown.Data() + textures.offset, image.Data() + oldTexturesOffset, textureBytes);
+      image = std::move(grown);
+    } else {
+      image.Resize(std::max(newSize, image.Size()));
+      std::memmove(image.Data() + textures.offset, image.Data() + oldTexturesOffset, textureBytes);
+      image.Resize(newSize);
+    }
+    std::memcpy(image.Data() + entities.offset, lumpText.data(), lumpText.size());
+    StoreHeader();
+  }
+  standardLayout = IsStandardLayout(header, std::as_const(image).Bytes(), entityIndex);
+}
+
 int CBspFile::SaveMap(const CString& path, CString& text) {
   Impl& self = *impl_;
   if (!self.loaded) return 2;
   const CString fileName = FileNameOf(path);
-  const BspHeader headerBefore = self.header;
-  // Held until the new file is complete, so that no other program writes
+  // Held until the new bytes are on disk, so that no other program writes
   // the map in between; a read-only map or one in use fails here.
-  CFile hold(Files());
-  CString tempPath;
+  FileSave save(Files());
   try {
-    if (!hold.Open(path, Mode::kReplace)) throw OperationFailure{};
+    if (!save.Open(path)) throw OperationFailure{};
     ToLumpText(text);
-    if (!OpenTempBeside(path)) throw OperationFailure{};
-    tempPath = GetFilePath();
-
-    const auto textLength = static_cast<std::int64_t>(text.Size()) + 1;  // with its NUL
-    std::optional<ImageBuffer> next;   // the new image, when the old one cannot take it
-    std::optional<CompilerLayout> rebuilt;
-    std::int64_t oldTexturesOffset = self.TexturesLump().offset;
-    if (self.standardLayout) {
-      // The compilers' layout: the bytes before the entity lump, the text,
-      // then the textures lump, which ends the file.
-      BspLump& entities = self.EntityLump();
-      BspLump& textures = self.TexturesLump();
-      const std::int64_t texturesOffset = std::int64_t{entities.offset} + textLength;
-      const std::int64_t newSize = texturesOffset + textures.length;
-      if (textLength > kMaxFieldValue || texturesOffset > kMaxFieldValue) throw OperationFailure{};
-      entities.length = static_cast<std::int32_t>(textLength);
-      textures.offset = static_cast<std::int32_t>(texturesOffset);
-      self.StoreHeader();
-      if (static_cast<std::uint64_t>(newSize) > self.image.Capacity()) {
-        next.emplace(static_cast<size_t>(newSize));
-      }
-      const unsigned char* image = self.image.Data();
-      Write(image, static_cast<size_t>(entities.offset));
-      Write(text.GetString(), static_cast<size_t>(textLength));
-      Write(image + oldTexturesOffset, static_cast<size_t>(textures.length));
-    } else {
-      // Any other layout is written afresh in the compilers' order, so that
-      // no lump loses its bytes.
-      rebuilt = PlanCompilerLayout(self.header, self.entityIndex, textLength);
-      if (!rebuilt || rebuilt->fileSize > kMaxImageSize) throw OperationFailure{};
-      next.emplace(static_cast<size_t>(rebuilt->fileSize));
-      ImageBuffer& out = *next;
-      std::memset(out.Data(), 0, out.Size());
-      WriteBspHeader(rebuilt->header, out.Bytes());
-      for (const int index : rebuilt->order) {
-        const BspLump& placed = rebuilt->header.lumps[static_cast<size_t>(index)];
-        const unsigned char* from = index == self.entityIndex
-                                        ? reinterpret_cast<const unsigned char*>(text.GetString())
-                                        : self.image.Data() + self.header.lumps[static_cast<size_t>(index)].offset;
-        if (placed.length > 0) std::memcpy(out.Data() + placed.offset, from, static_cast<size_t>(placed.length));
-      }
-      Write(out.Data(), out.Size());
-    }
-    Flush();
-    Close();
-    hold.Close();
+    const std::span<const unsigned char> lumpText(reinterpret_cast<const unsigned char*>(text.GetString()),
+                                                  text.Size() + 1);  // with its NUL
+    NewMapBytes next = self.PlanSave(lumpText, fileName);
     CString savedMessage = FormatString(kSavedText, fileName.GetString());
-    Files().Replace(tempPath, path);
-    tempPath.Empty();
-
-    // The image becomes what was written, so the next save starts from the
-    // file as it now is.
-    if (rebuilt) {
-      self.header = rebuilt->header;
-      self.image = std::move(*next);
-    } else {
-      const BspLump& entities = self.EntityLump();
-      const BspLump& textures = self.TexturesLump();
-      const auto textureBytes = static_cast<size_t>(textures.length);
-      const auto newSize = static_cast<size_t>(textures.End());
-      if (next) {
-        std::memcpy(next->Data(), self.image.Data(), static_cast<size_t>(entities.offset));
-        std::memcpy(next->Data() + textures.offset, self.image.Data() + oldTexturesOffset, textureBytes);
-        self.image = std::move(*next);
-      } else {
-        self.image.Resize(std::max(newSize, self.image.Size()));
-        std::memmove(self.image.Data() + textures.offset, self.image.Data() + oldTexturesOffset, textureBytes);
-        self.image.Resize(newSize);
-      }
-      std::memcpy(self.image.Data() + entities.offset, text.GetString(), static_cast<size_t>(textLength));
+    save.Commit(next.pieces);
+    // Growing the image may fail for want of memory; the map is saved by
+    // then, so the image is let go and the next load reads the map afresh.
+    try {
+      self.Adopt(next, lumpText);
+    } catch (...) {
+      self.Unload();
     }
-    self.standardLayout = IsStandardLayout(self.header, std::as_const(self.image).Bytes(), self.entityIndex);
     self.message = std::move(savedMessage);
+  } catch (OperationFailure& failure) {
+    save.Abort();
+    self.message = failure.message.IsEmpty() ? FormatString(kSaveFailedText, fileName.GetString())
+                                             : std::move(failure.message);
+    self.messages.ShowMessage(self.message);
+    return 1;
   } catch (...) {
-    // The map itself was never touched: drop the new file and keep the image
-    // as loaded, so that a retry can succeed.
-    Abort();
-    hold.Abort();
-    if (!tempPath.IsEmpty()) Files().Remove(tempPath);
-    self.header = headerBefore;
-    self.StoreHeader();
+    // The map itself keeps its bytes; so does the image, so that a retry can
+    // succeed.
+    save.Abort();
     self.message = FormatString(kSaveFailedText, fileName.GetString());
+    if (save.LeftDamaged()) self.message += kNotPutBackText;
     self.messages.ShowMessage(self.message);
     return 1;
   }

@@ -9,19 +9,9 @@ bool CFile::Open(const CString& path, Mode mode) {
   switch (mode) {
     case Mode::kRead: handle_ = files_->OpenRead(path); break;
     case Mode::kWrite: handle_ = files_->OpenWrite(path); break;
-    case Mode::kReplace: handle_ = files_->OpenForReplace(path); break;
   }
   if (handle_ == kNoFile) return false;
   path_ = path;
-  return true;
-}
-
-bool CFile::OpenTempBeside(const CString& target) {
-  Abort();
-  CString tempPath;
-  handle_ = files_->CreateTempBeside(target, tempPath);
-  if (handle_ == kNoFile) return false;
-  path_ = tempPath;
   return true;
 }
 

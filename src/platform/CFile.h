@@ -12,7 +12,7 @@ namespace lw {
 // FileError. Abort never raises and is harmless on a closed file.
 class CFile {
  public:
-  enum class Mode { kRead, kWrite, kReplace };
+  enum class Mode { kRead, kWrite };
 
   explicit CFile(FileSystem& files = SystemFileSystem()) : files_(&files) {}
   CFile(const CFile&) = delete;
@@ -20,8 +20,6 @@ class CFile {
   virtual ~CFile();
 
   bool Open(const CString& path, Mode mode);
-  // A new file beside `target` that will replace it.
-  bool OpenTempBeside(const CString& target);
   [[nodiscard]] bool IsOpen() const { return handle_ != kNoFile; }
   [[nodiscard]] const CString& GetFilePath() const { return path_; }
 

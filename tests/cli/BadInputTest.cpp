@@ -51,7 +51,6 @@ constexpr std::string_view kNameMark = "NAME";
 constexpr const char* kOpenFailed = "Error openning the file: PATH.\nMake sure it isn't opened in another program.\n";
 constexpr const char* kTooShort = "Error openning the file: PATH.\nThe file is shorter than the 124-byte map header.\n";
 constexpr const char* kNoNul = "Error openning the file: PATH.\nThe entity lump has no NUL byte inside it.\n";
-constexpr const char* kSaveFailed = "Error saving the file: NAME.\n";
 constexpr const char* kSaved = "The file:  NAME\nwas saved!\n";
 
 // The text every import stores.
@@ -159,7 +158,8 @@ std::vector<Row> FileRows() {
       {"folder named like a map", "folder.bsp", "", Refused(kOpenFailed), Refused(kOpenFailed), Condition::kFolder},
       {"map held open elsewhere", "held.bsp", map, Refused(kOpenFailed), Refused(kOpenFailed),
        Condition::kHeldOpen},
-      {"map in a folder without write permission", "locked_folder.bsp", map, kWorks, Refused(kSaveFailed),
+      // No new file can be made there: the map is saved in place.
+      {"map in a folder without write permission", "locked_folder.bsp", map, kWorks, kWorks,
        Condition::kReadOnlyFolder},
       {"non-ASCII path", "dé_ünïcödé_地图.bsp", map, kWorks, kWorks},
   };

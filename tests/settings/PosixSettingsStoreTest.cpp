@@ -6,6 +6,7 @@
 #include "platform/posix/PosixSettingsStore.h"
 #include "settings/MapFolderSettings.h"
 #include "ScopedEnv.h"
+#include "support/FailingFileSystem.h"
 #include "support/TempDir.h"
 
 namespace lw {
@@ -127,62 +128,32 @@ TEST(PosixSettingsStore, LinkedSettingsFileStaysALink) {
   EXPECT_NE(ReadFileBytes(dir.Path() / "dotfiles/settings.ini").find("InstallPath=/linked/"), std::string::npos);
 }
 
-// Passes everything to the real files, failing one chosen step of a save.
-class FailingFiles final : public FileSystem {
- public:
-  enum class Step { kCreateTemp, kWrite, kFlush, kClose, kReplace };
-  explicit FailingFiles(Step step) : step_(step) {}
-
-  FileHandle OpenRead(const CString& path) override { return real_.OpenRead(path); }
-  FileHandle OpenWrite(const CString& path) override { return real_.OpenWrite(path); }
-  FileHandle OpenForReplace(const CString& path) override { return real_.OpenForReplace(path); }
-  FileHandle CreateTempBeside(const CString& target, CString& tempPath) override {
-    return step_ == Step::kCreateTemp ? kNoFile : real_.CreateTempBeside(target, tempPath);
-  }
-  bool QuerySize(FileHandle file, std::uint64_t& size) override { return real_.QuerySize(file, size); }
-  size_t Read(FileHandle file, void* buffer, size_t count) override { return real_.Read(file, buffer, count); }
-  void Write(FileHandle file, const void* buffer, size_t count) override {
-    if (step_ == Step::kWrite) {
-      real_.Write(file, buffer, count / 2);
-      throw FileError("write: the disk is full");
-    }
-    real_.Write(file, buffer, count);
-  }
-  void Flush(FileHandle file) override {
-    if (step_ == Step::kFlush) throw FileError("fsync failed");
-    real_.Flush(file);
-  }
-  void Close(FileHandle file) override {
-    real_.Close(file);
-    if (step_ == Step::kClose) throw FileError("close failed");
-  }
-  void Abort(FileHandle file) noexcept override { real_.Abort(file); }
-  void Replace(const CString& tempPath, const CString& target) override {
-    if (step_ == Step::kReplace) throw FileError("rename failed");
-    real_.Replace(tempPath, target);
-  }
-  void Remove(const CString& path) noexcept override { real_.Remove(path); }
-
- private:
-  Step step_;
-  FileSystem& real_ = SystemFileSystem();
-};
-
 TEST(PosixSettingsStore, FailedSaveKeepsTheOldFileAndRemovesTheTemporaryOne) {
-  using Step = FailingFiles::Step;
-  for (const Step step : {Step::kCreateTemp, Step::kWrite, Step::kFlush, Step::kClose, Step::kReplace}) {
+  const struct {
+    test::FileOp op;
+    bool saved;  // where no new file can be made, the file is saved in place
+  } cases[] = {
+      {test::FileOp::kCreateTemp, true}, {test::FileOp::kWrite, false},   {test::FileOp::kFlush, false},
+      {test::FileOp::kClose, false},     {test::FileOp::kReplace, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.op));
     TempDir dir;
     const std::string file = dir.File("settings.ini");
     PosixSettingsStore good(file, {});
     ASSERT_TRUE(good.SetStringValue(kSettingsKey, kInstallPathValue, "/old/"));
     const std::string before = ReadFileBytes(file);
 
-    FailingFiles files(step);
+    test::FailingFileSystem files;
+    files.FailAt(c.op, 1);
     PosixSettingsStore failing(file, {}, files);
-    EXPECT_FALSE(failing.SetStringValue(kSettingsKey, kInstallPathValue, "/new/maps/folder/"))
-        << static_cast<int>(step);
-    EXPECT_EQ(ReadFileBytes(file), before) << static_cast<int>(step);
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"settings.ini"}) << static_cast<int>(step);
+    EXPECT_EQ(failing.SetStringValue(kSettingsKey, kInstallPathValue, "/new/maps/folder/"), c.saved);
+    EXPECT_TRUE(files.Failed());
+    EXPECT_EQ(ReadFileBytes(file).find("/new/maps/folder/") != std::string::npos, c.saved);
+    if (!c.saved) {
+      EXPECT_EQ(ReadFileBytes(file), before);
+    }
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"settings.ini"});
   }
 }
 

@@ -8,20 +8,39 @@
 
 namespace lw::test {
 
-// The kinds of file operation FailingFileSystem counts and can fail.
-enum class FileOp { kOpen, kQuerySize, kRead, kWrite, kFlush, kClose, kReplace, kCount };
+// The kinds of file operation FailingFileSystem counts and can fail. kOpen
+// counts opens of existing files (to read, to write, to take hold of one
+// about to be saved); kCreateTemp the new files made beside them.
+enum class FileOp {
+  kOpen,
+  kCreateTemp,
+  kQuerySize,
+  kRead,
+  kWrite,
+  kSeek,
+  kReserve,
+  kSetLength,
+  kFlush,
+  kClose,
+  kReplace,
+  kCount
+};
 
-// The system's files with one operation made to fail: the k-th open, size
-// query, read, write, flush, close or replace (counting from 1), or the k-th
-// write cut short after some bytes, as on a full disk. Counts every operation.
-class FailingFileSystem : public FileSystem {
+// The system's files with one operation made to fail: the k-th of a kind
+// (counting from 1), or the k-th write cut short after some bytes, as on a
+// full disk; or a signal raised at it, as when the user presses Ctrl+C then.
+// Counts every operation.
+class FailingFileSystem : public ForwardingFileSystem {
  public:
-  explicit FailingFileSystem(FileSystem& inner = SystemFileSystem()) : inner_(inner) {}
+  explicit FailingFileSystem(FileSystem& inner = SystemFileSystem()) : ForwardingFileSystem(inner) {}
 
   // Only one failure is armed at a time; arming another replaces it.
   void FailAt(FileOp op, int k);
   // The k-th write puts only `bytesWritten` bytes on disk, then raises.
   void ShortWriteAt(int k, size_t bytesWritten);
+  // Raises `signal` in this process just after the k-th operation of `op`
+  // has been done; the operation itself succeeds.
+  void SignalAt(FileOp op, int k, int signal);
   // Disarms the failure and sets every count to 0.
   void Reset();
 
@@ -36,21 +55,24 @@ class FailingFileSystem : public FileSystem {
   bool QuerySize(FileHandle file, std::uint64_t& size) override;
   size_t Read(FileHandle file, void* buffer, size_t count) override;
   void Write(FileHandle file, const void* buffer, size_t count) override;
+  void Seek(FileHandle file, std::uint64_t offset) override;
+  void Reserve(FileHandle file, std::uint64_t size) override;
+  void SetLength(FileHandle file, std::uint64_t size) override;
   void Flush(FileHandle file) override;
   void Close(FileHandle file) override;
-  void Abort(FileHandle file) noexcept override;
   void Replace(const CString& tempPath, const CString& target) override;
-  void Remove(const CString& path) noexcept override;
 
  private:
   // Counts one operation of `op`; true when it is the one to fail.
   bool Next(FileOp op);
+  // Raises the armed signal when `op` is the one it waits for.
+  void AfterOp(FileOp op);
 
-  FileSystem& inner_;
   std::array<int, static_cast<size_t>(FileOp::kCount)> counts_{};
   std::optional<FileOp> failOp_;
   int failAt_ = 0;
   std::optional<size_t> shortWriteBytes_;
+  std::optional<int> signal_;
   bool failed_ = false;
 };
 

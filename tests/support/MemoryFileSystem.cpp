@@ -21,9 +21,11 @@ FileHandle MemoryFileSystem::OpenWrite(const CString& path) {
   return Open(path.Str());
 }
 
-FileHandle MemoryFileSystem::OpenForReplace(const CString& path) {
-  files.try_emplace(path.Str());
-  return Open(path.Str());
+FileHandle MemoryFileSystem::OpenForReplace(const CString& path) { return Open(path.Str()); }
+
+SaveMethod MemoryFileSystem::ChooseSaveMethod(FileHandle held, const CString& /*target*/) {
+  if (files.count(open_.at(held).path) == 0) return SaveMethod::kCreate;
+  return inPlace ? SaveMethod::kInPlace : SaveMethod::kReplace;
 }
 
 FileHandle MemoryFileSystem::CreateTempBeside(const CString& target, CString& tempPath) {
@@ -50,7 +52,19 @@ size_t MemoryFileSystem::Read(FileHandle file, void* buffer, size_t count) {
 
 void MemoryFileSystem::Write(FileHandle file, const void* buffer, size_t count) {
   OpenFile& open = open_.at(file);
-  files[open.path].append(static_cast<const char*>(buffer), count);
+  std::string& bytes = files[open.path];
+  if (bytes.size() < open.position + count) bytes.resize(open.position + count);
+  if (count > 0) std::memcpy(bytes.data() + open.position, buffer, count);
+  open.position += count;
+}
+
+void MemoryFileSystem::Reserve(FileHandle file, std::uint64_t size) {
+  std::string& bytes = BytesOf(file);
+  if (bytes.size() < size) bytes.resize(static_cast<size_t>(size));
+}
+
+void MemoryFileSystem::SetLength(FileHandle file, std::uint64_t size) {
+  BytesOf(file).resize(static_cast<size_t>(size));
 }
 
 void MemoryFileSystem::Replace(const CString& tempPath, const CString& target) {

@@ -1,7 +1,8 @@
 // The editor's Save with one file operation failing at a time: every open,
 // write, flush, close and rename a save performs, a short write at every
-// write, and the reload that follows a save. The map must never be damaged
-// and the user's text must never be lost.
+// write, and the reload that follows a save; once for a save that replaces
+// the map and once for one that writes into it (the map has a second hard
+// link). The map must never be damaged and the user's text must never be lost.
 
 #include <gtest/gtest.h>
 
@@ -61,9 +62,13 @@ std::vector<MapCase> Maps() {
 const char* OpName(FileOp op) {
   switch (op) {
     case FileOp::kOpen: return "open";
+    case FileOp::kCreateTemp: return "new file";
     case FileOp::kQuerySize: return "size query";
     case FileOp::kRead: return "read";
     case FileOp::kWrite: return "write";
+    case FileOp::kSeek: return "seek";
+    case FileOp::kReserve: return "reserve";
+    case FileOp::kSetLength: return "set length";
     case FileOp::kFlush: return "flush";
     case FileOp::kClose: return "close";
     case FileOp::kReplace: return "rename";
@@ -72,8 +77,9 @@ const char* OpName(FileOp op) {
   return "?";
 }
 
-constexpr FileOp kOps[] = {FileOp::kOpen,  FileOp::kQuerySize, FileOp::kRead,   FileOp::kWrite,
-                           FileOp::kFlush, FileOp::kClose,     FileOp::kReplace};
+constexpr FileOp kOps[] = {FileOp::kOpen,   FileOp::kCreateTemp, FileOp::kQuerySize, FileOp::kRead,
+                           FileOp::kWrite,  FileOp::kSeek,       FileOp::kReserve,   FileOp::kSetLength,
+                           FileOp::kFlush,  FileOp::kClose,      FileOp::kReplace};
 
 struct OpCounts {
   int counts[static_cast<size_t>(FileOp::kCount)] = {};
@@ -88,12 +94,17 @@ OpCounts CountsOf(const FailingFileSystem& files) {
 }
 
 // One map in a folder of its own, the editor started on it and the map chosen.
+// A hard-linked map has a second name in another folder, so saves write into it.
 class Editor {
  public:
-  explicit Editor(const MapCase& map) : name_(map.name) {
+  explicit Editor(const MapCase& map, bool hardLinked = false) : name_(map.name) {
     folder_ = dir_.Path() / "maps";
     std::filesystem::create_directory(folder_);
     test::WriteFileBytes(folder_ / name_, map.bytes);
+    if (hardLinked) {
+      std::filesystem::create_directory(dir_.Path() / "other");
+      std::filesystem::create_hard_link(folder_ / name_, dir_.Path() / "other" / name_);
+    }
     settings_.Put(kSettingsKey, kInstallPathValue, folder_.string() + "/");
     dlg_ = std::make_unique<CEntityEditorDlg>(view_, settings_, files_,
                                               CEntityEditorDlg::Options{[] { return CString("lumpwright"); }, {}});
@@ -113,6 +124,12 @@ class Editor {
   }
 
   [[nodiscard]] std::string MapBytes() const { return test::ReadFileBytes(folder_ / name_); }
+  [[nodiscard]] std::uintmax_t LinkCount() const { return std::filesystem::hard_link_count(folder_ / name_); }
+  // What the map's other name reads: the same bytes, or nothing without one.
+  [[nodiscard]] std::string OtherNameBytes() const {
+    const auto other = dir_.Path() / "other" / name_;
+    return std::filesystem::exists(other) ? test::ReadFileBytes(other) : MapBytes();
+  }
   void PutMapBytes(const std::string& bytes) const { test::WriteFileBytes(folder_ / name_, bytes); }
   [[nodiscard]] std::string MapPath() const { return (folder_ / name_).string(); }
   [[nodiscard]] const std::string& Name() const { return name_; }
@@ -152,6 +169,7 @@ struct FailurePoint {
   int k;
   std::optional<size_t> shortBytes;  // a short write leaving this many bytes
   bool inReload;                     // past the save, in the reload that follows it
+  bool savesInPlace = false;         // no failure: the save writes into the map instead
 
   [[nodiscard]] std::string Describe() const {
     std::string text = std::string(OpName(op)) + " #" + std::to_string(k);
@@ -164,102 +182,125 @@ class SaveFailureTest : public ::testing::Test {};
 
 TEST_F(SaveFailureTest, EveryFailurePointOfASaveLeavesTheMapAndTheUsersTextIntact) {
   int pointsCovered = 0;
-  for (const MapCase& map : Maps()) {
-    SCOPED_TRACE(map.name);
+  for (const bool inPlace : {false, true}) {
+    for (const MapCase& map : Maps()) {
+      SCOPED_TRACE(map.name + (inPlace ? " (hard-linked: saved in place)" : " (replaced)"));
 
-    // A clean run gives the bytes a save must write, the operations of a
-    // load alone and of a whole Save (the save and its reload), and the size
-    // of each write.
-    std::string saved;
-    OpCounts loadCounts;
-    OpCounts saveCounts;
-    CString userText;
-    {
-      Editor clean(map);
-      clean.files_.Reset();
-      ASSERT_NO_FATAL_FAILURE(clean.ChooseMap());
-      loadCounts = CountsOf(clean.files_);
-      clean.AddBlock();
-      userText = clean.view_.edit.GetText();
-      clean.files_.Reset();
-      clean.dlg_->OnSave();
-      ASSERT_EQ(clean.messages.shown, std::vector<std::string>{"The file:  " + map.name + "\nwas saved!"});
-      saved = clean.MapBytes();
-      ASSERT_NE(saved, map.bytes);
-      const OpCounts total = CountsOf(clean.files_);
-      for (const FileOp op : kOps) saveCounts[op] = total[op] - loadCounts[op];
-    }
-    CString expectedLump = userText;
-    ToLumpText(expectedLump);
-    const CString savedDisplay = ToDisplayText(expectedLump.GetString());
-    // Every save opens the map and a new file, writes, flushes and closes
-    // both, and renames once; nothing else.
-    EXPECT_EQ(saveCounts[FileOp::kOpen], 2);
-    EXPECT_GE(saveCounts[FileOp::kWrite], 1);
-    EXPECT_EQ(saveCounts[FileOp::kFlush], 1);
-    EXPECT_EQ(saveCounts[FileOp::kClose], 2);
-    EXPECT_EQ(saveCounts[FileOp::kReplace], 1);
-    EXPECT_EQ(saveCounts[FileOp::kQuerySize], 0);
-    EXPECT_EQ(saveCounts[FileOp::kRead], 0);
-
-    std::vector<FailurePoint> points;
-    for (const FileOp op : kOps) {
-      for (int k = 1; k <= saveCounts[op] + loadCounts[op]; ++k) points.push_back({op, k, {}, k > saveCounts[op]});
-    }
-    for (int k = 1; k <= saveCounts[FileOp::kWrite]; ++k) {
-      for (const size_t bytes : {size_t{0}, size_t{1}, size_t{123}}) points.push_back({FileOp::kWrite, k, bytes, false});
-    }
-
-    for (const FailurePoint& point : points) {
-      SCOPED_TRACE(point.Describe());
-      Editor editor(map);
-      ASSERT_NO_FATAL_FAILURE(editor.ChooseMap());
-      editor.AddBlock();
-      editor.messages.shown.clear();
-      editor.files_.Reset();
-      if (point.shortBytes) {
-        editor.files_.ShortWriteAt(point.k, *point.shortBytes);
-      } else {
-        editor.files_.FailAt(point.op, point.k);
+      // A clean run gives the bytes a save must write, the operations of a
+      // load alone and of a whole Save (the save and its reload), and the
+      // size of each write.
+      std::string saved;
+      OpCounts loadCounts;
+      OpCounts saveCounts;
+      CString userText;
+      {
+        Editor clean(map, inPlace);
+        clean.files_.Reset();
+        ASSERT_NO_FATAL_FAILURE(clean.ChooseMap());
+        loadCounts = CountsOf(clean.files_);
+        clean.AddBlock();
+        userText = clean.view_.edit.GetText();
+        clean.files_.Reset();
+        clean.dlg_->OnSave();
+        ASSERT_EQ(clean.messages.shown, std::vector<std::string>{"The file:  " + map.name + "\nwas saved!"});
+        saved = clean.MapBytes();
+        ASSERT_NE(saved, map.bytes);
+        EXPECT_EQ(clean.OtherNameBytes(), saved);
+        EXPECT_EQ(clean.LinkCount(), inPlace ? 2u : 1u);
+        const OpCounts total = CountsOf(clean.files_);
+        for (const FileOp op : kOps) saveCounts[op] = total[op] - loadCounts[op];
       }
-      editor.dlg_->OnSave();
-      ASSERT_TRUE(editor.files_.Failed()) << "the failure point was never reached";
-      ++pointsCovered;
+      CString expectedLump = userText;
+      ToLumpText(expectedLump);
+      const CString savedDisplay = ToDisplayText(expectedLump.GetString());
+      // A save takes hold of the map and flushes once. A replace writes a
+      // new file and renames it over the map; a save in place reads the old
+      // bytes, reserves the new length and writes from the start.
+      EXPECT_EQ(saveCounts[FileOp::kOpen], 1);
+      EXPECT_GE(saveCounts[FileOp::kWrite], 1);
+      EXPECT_EQ(saveCounts[FileOp::kFlush], 1);
+      EXPECT_EQ(saveCounts[FileOp::kCreateTemp], inPlace ? 0 : 1);
+      EXPECT_EQ(saveCounts[FileOp::kClose], inPlace ? 0 : 2);
+      EXPECT_EQ(saveCounts[FileOp::kReplace], inPlace ? 0 : 1);
+      EXPECT_EQ(saveCounts[FileOp::kQuerySize], inPlace ? 1 : 0);
+      EXPECT_EQ(saveCounts[FileOp::kRead], inPlace ? 1 : 0);
+      EXPECT_EQ(saveCounts[FileOp::kSeek], inPlace ? 2 : 0);
+      EXPECT_EQ(saveCounts[FileOp::kReserve] + saveCounts[FileOp::kSetLength], inPlace ? 1 : 0);
 
-      EXPECT_EQ(editor.FolderEntries(), std::vector<std::string>{map.name}) << "a temporary file was left";
-      EXPECT_EQ(editor.view_.edit.GetText(), userText);
-      if (!point.inReload) {
-        EXPECT_EQ(editor.dlg_->LastSaveResult(), 1);
-        EXPECT_TRUE(editor.MapBytes() == map.bytes) << "the map file changed";
-        EXPECT_EQ(editor.messages.shown, std::vector<std::string>{"Error saving the file: " + map.name + "."});
-        EXPECT_TRUE(editor.view_.edit.GetModify());
-      } else {
-        // The map was saved; only reading it back failed. The text shown is
-        // the one on disk, so nothing is left unsaved.
-        EXPECT_EQ(editor.dlg_->LastSaveResult(), 0);
-        EXPECT_TRUE(editor.MapBytes() == saved) << "the map file is not the one saved";
-        EXPECT_EQ(editor.messages.shown,
-                  (std::vector<std::string>{"The file:  " + map.name + "\nwas saved!",
-                                            LoadFailureText(point.op, editor.MapPath())}));
-        EXPECT_EQ(editor.view_.statusText, "No map loaded");
+      std::vector<FailurePoint> points;
+      for (const FileOp op : kOps) {
+        for (int k = 1; k <= saveCounts[op] + loadCounts[op]; ++k) {
+          FailurePoint point{op, k, {}, k > saveCounts[op]};
+          // Where no new file can be made, the map is saved in place.
+          point.savesInPlace = op == FileOp::kCreateTemp;
+          points.push_back(point);
+        }
+      }
+      for (int k = 1; k <= saveCounts[FileOp::kWrite]; ++k) {
+        for (const size_t bytes : {size_t{0}, size_t{1}, size_t{123}}) {
+          points.push_back({FileOp::kWrite, k, bytes, false});
+        }
+      }
+
+      for (const FailurePoint& point : points) {
+        SCOPED_TRACE(point.Describe());
+        Editor editor(map, inPlace);
+        ASSERT_NO_FATAL_FAILURE(editor.ChooseMap());
+        editor.AddBlock();
+        editor.messages.shown.clear();
+        editor.files_.Reset();
+        if (point.shortBytes) {
+          editor.files_.ShortWriteAt(point.k, *point.shortBytes);
+        } else {
+          editor.files_.FailAt(point.op, point.k);
+        }
+        editor.dlg_->OnSave();
+        ASSERT_TRUE(editor.files_.Failed()) << "the failure point was never reached";
+        ++pointsCovered;
+
+        EXPECT_EQ(editor.FolderEntries(), std::vector<std::string>{map.name}) << "a temporary file was left";
+        EXPECT_EQ(editor.view_.edit.GetText(), userText);
+        EXPECT_EQ(editor.OtherNameBytes(), editor.MapBytes()) << "the map's names differ";
+        EXPECT_EQ(editor.LinkCount(), inPlace ? 2u : 1u);
+        if (point.savesInPlace) {
+          EXPECT_EQ(editor.dlg_->LastSaveResult(), 0);
+          EXPECT_TRUE(editor.MapBytes() == saved) << "the map file is not the one saved";
+          EXPECT_EQ(editor.messages.shown, std::vector<std::string>{"The file:  " + map.name + "\nwas saved!"});
+          EXPECT_FALSE(editor.view_.edit.GetModify());
+        } else if (!point.inReload) {
+          EXPECT_EQ(editor.dlg_->LastSaveResult(), 1);
+          EXPECT_TRUE(editor.MapBytes() == map.bytes) << "the map file changed";
+          EXPECT_EQ(editor.messages.shown, std::vector<std::string>{"Error saving the file: " + map.name + "."});
+          EXPECT_TRUE(editor.view_.edit.GetModify());
+        } else {
+          // The map was saved; only reading it back failed. The text shown is
+          // the one on disk, so nothing is left unsaved.
+          EXPECT_EQ(editor.dlg_->LastSaveResult(), 0);
+          EXPECT_TRUE(editor.MapBytes() == saved) << "the map file is not the one saved";
+          EXPECT_EQ(editor.messages.shown,
+                    (std::vector<std::string>{"The file:  " + map.name + "\nwas saved!",
+                                              LoadFailureText(point.op, editor.MapPath())}));
+          EXPECT_EQ(editor.view_.statusText, "No map loaded");
+          EXPECT_FALSE(editor.view_.edit.GetModify());
+        }
+
+        // Once the files work again, Save puts the text on disk (or, after a
+        // failed reload, reads the saved map back in).
+        editor.files_.Reset();
+        editor.messages.shown.clear();
+        editor.dlg_->OnSave();
+        EXPECT_TRUE(editor.MapBytes() == saved) << "the retry did not save the map";
+        EXPECT_EQ(editor.OtherNameBytes(), saved);
+        EXPECT_EQ(editor.FolderEntries(), std::vector<std::string>{map.name});
+        if (!point.inReload) {
+          EXPECT_EQ(editor.messages.shown, std::vector<std::string>{"The file:  " + map.name + "\nwas saved!"});
+        } else {
+          EXPECT_TRUE(editor.messages.shown.empty());
+        }
+        EXPECT_EQ(editor.view_.statusText, CString("Entities for map " + map.name));
+        EXPECT_EQ(editor.view_.edit.GetText(), savedDisplay);
         EXPECT_FALSE(editor.view_.edit.GetModify());
       }
-
-      // Once the files work again, Save puts the text on disk (or, after a
-      // failed reload, reads the saved map back in).
-      editor.files_.Reset();
-      editor.messages.shown.clear();
-      editor.dlg_->OnSave();
-      EXPECT_TRUE(editor.MapBytes() == saved) << "the retry did not save the map";
-      EXPECT_EQ(editor.FolderEntries(), std::vector<std::string>{map.name});
-      if (!point.inReload) {
-        EXPECT_EQ(editor.messages.shown, std::vector<std::string>{"The file:  " + map.name + "\nwas saved!"});
-      } else {
-        EXPECT_TRUE(editor.messages.shown.empty());
-      }
-      EXPECT_EQ(editor.view_.statusText, CString("Entities for map " + map.name));
-      EXPECT_EQ(editor.view_.edit.GetText(), savedDisplay);
-      EXPECT_FALSE(editor.view_.edit.GetModify());
     }
   }
   RecordProperty("FailurePoints", pointsCovered);
@@ -287,49 +328,6 @@ TEST_F(SaveFailureTest, ASaveWhileAnotherProgramHoldsTheMapFailsAndKeepsTheText)
 
   editor.messages.shown.clear();
   editor.dlg_->OnSave();
-  EXPECT_EQ(editor.messages.shown, std::vector<std::string>{"The file:  " + editor.Name() + "\nwas saved!"});
-  EXPECT_FALSE(editor.view_.edit.GetModify());
-}
-
-TEST_F(SaveFailureTest, ASaveIntoAFolderWithoutWritePermissionFailsAndKeepsTheText) {
-  Editor editor(Maps().front());
-  ASSERT_NO_FATAL_FAILURE(editor.ChooseMap());
-  const std::string before = editor.MapBytes();
-  editor.AddBlock();
-  const CString userText = editor.view_.edit.GetText();
-  editor.messages.shown.clear();
-
-  // The map itself stays writable: only the folder, where the new file must
-  // be made, refuses.
-  const bool root = geteuid() == 0;
-  if (root) {
-    // The user owns the folder and the map and may reach them.
-    ASSERT_EQ(chmod(editor.Dir().Path().c_str(), 0711), 0);
-    ASSERT_EQ(chown(editor.Folder().c_str(), OrdinaryUserFiles::kUser, OrdinaryUserFiles::kUser), 0);
-    ASSERT_EQ(chown(editor.MapPath().c_str(), OrdinaryUserFiles::kUser, OrdinaryUserFiles::kUser), 0);
-  }
-  ASSERT_EQ(chmod(editor.Folder().c_str(), 0555), 0);
-  {
-    std::optional<OrdinaryUserFiles> user;
-    if (root) {
-      user.emplace();
-      if (!user->Active()) GTEST_SKIP() << "run as the superuser, who may write into any folder";
-    }
-    editor.dlg_->OnSave();
-  }
-  EXPECT_EQ(editor.messages.shown, std::vector<std::string>{"Error saving the file: " + editor.Name() + "."});
-  EXPECT_TRUE(editor.MapBytes() == before);
-  EXPECT_EQ(editor.FolderEntries(), std::vector<std::string>{editor.Name()});
-  EXPECT_EQ(editor.view_.edit.GetText(), userText);
-  EXPECT_TRUE(editor.view_.edit.GetModify());
-
-  ASSERT_EQ(chmod(editor.Folder().c_str(), 0755), 0);
-  editor.messages.shown.clear();
-  {
-    std::optional<OrdinaryUserFiles> user;
-    if (root) user.emplace();
-    editor.dlg_->OnSave();
-  }
   EXPECT_EQ(editor.messages.shown, std::vector<std::string>{"The file:  " + editor.Name() + "\nwas saved!"});
   EXPECT_FALSE(editor.view_.edit.GetModify());
 }

@@ -1,40 +1,31 @@
+#include "platform/posix/PosixFileSystem.h"
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <set>
 #include <string>
-
-#include "platform/FileSystem.h"
+#include <vector>
 
 namespace lw {
 namespace {
 
+// Longer chains than this are taken for a loop, as the system does.
+constexpr int kMaxLinkHops = 40;
+constexpr const char* kTempMarker = ".lumpwright-";
+constexpr size_t kTempSuffixLength = 6;
+constexpr const char* kAccessListAttribute = "system.posix_acl_access";
+
 int ToFd(FileHandle file) { return static_cast<int>(file); }
 
-std::string ErrorText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
-
-// Other programs that honour advisory locks (another copy of this one, most
-// editors' save paths) then see the file as in use, as on Windows.
-bool LockExclusive(int fd) {
-  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno != EINTR) return false;
-  }
-  return true;
-}
-
-FileHandle Locked(int fd) {
-  if (fd < 0) return kNoFile;
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !LockExclusive(fd)) {
-    close(fd);
-    return kNoFile;
-  }
-  return fd;
-}
+std::string ErrorText(const char* what, int error = errno) { return std::string(what) + ": " + std::strerror(error); }
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -48,6 +39,14 @@ std::string BaseNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// ".de_dust2.bsp.lumpwright-": what the new files of saves of `target` start with.
+std::string TempPrefixFor(const std::string& target) {
+  std::string prefix(1, '.');
+  prefix += BaseNameOf(target);
+  prefix += kTempMarker;
+  return prefix;
+}
+
 // The rename is done by then; syncing the folder makes it survive a power
 // cut, and a failure here no longer puts the map at risk.
 void SyncFolder(const std::string& path) {
@@ -58,14 +57,30 @@ void SyncFolder(const std::string& path) {
   }
 }
 
+// A name no other save picks at the same moment.
+std::string RandomSuffix() {
+  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static unsigned long long state =
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+      (static_cast<unsigned long long>(getpid()) << 32U);
+  std::string suffix;
+  for (size_t i = 0; i < kTempSuffixLength; ++i) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    suffix += kLetters[(state >> 33U) % (sizeof(kLetters) - 1)];
+  }
+  return suffix;
+}
+
 class PosixFileSystem final : public FileSystem {
  public:
+  explicit PosixFileSystem(LockCall lock) : lock_(lock) {}
+
   FileHandle OpenRead(const CString& path) override {
-    return Locked(open(path.GetString(), O_RDONLY | O_CLOEXEC));
+    return LockedRegular(open(path.GetString(), O_RDONLY | O_CLOEXEC));
   }
 
   FileHandle OpenWrite(const CString& path) override {
-    const FileHandle file = Locked(open(path.GetString(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+    const FileHandle file = LockedRegular(open(path.GetString(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
     if (file != kNoFile && ftruncate(ToFd(file), 0) != 0) {
       close(ToFd(file));
       return kNoFile;
@@ -77,37 +92,106 @@ class PosixFileSystem final : public FileSystem {
     struct stat info {};
     if (stat(path.GetString(), &info) == 0) {
       if ((info.st_mode & 0222) == 0 || access(path.GetString(), W_OK) != 0) return kNoFile;
-      return Locked(open(path.GetString(), O_WRONLY | O_CLOEXEC));
+      if (!S_ISREG(info.st_mode)) {
+        // A pipe or a device takes the bytes as they come; there is nothing
+        // to replace and nothing to lock.
+        const int fd = open(path.GetString(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        return fd < 0 ? kNoFile : fd;
+      }
+      // Read and write: an in-place save reads the old bytes first.
+      int fd = open(path.GetString(), O_RDWR | O_CLOEXEC);
+      if (fd < 0 && errno == EACCES) fd = open(path.GetString(), O_WRONLY | O_CLOEXEC);
+      return LockedRegular(fd);
     }
     if (errno != ENOENT) return kNoFile;
-    // The map is gone: hold its folder instead, so that a save that fails
-    // does not leave an empty file behind.
+    // The file is not there (any more): hold its folder instead, so that a
+    // save that fails does not leave an empty file behind.
     const int folder = open(FolderOf(path.Str()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     return folder < 0 ? kNoFile : folder;
   }
 
+  std::optional<CString> ResolveLinks(const CString& path) override {
+    std::string current = path.Str();
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+      struct stat info {};
+      if (lstat(current.c_str(), &info) != 0) {
+        if (errno != ENOENT) return std::nullopt;
+        // The chain ends at a missing file, which the save makes. A link
+        // whose text is no path (/dev/stdout on a pipe leads to "pipe:[...]")
+        // is left for the system to follow.
+        struct stat followed {};
+        return CString(stat(path.GetString(), &followed) == 0 ? path.Str() : current);
+      }
+      if (!S_ISLNK(info.st_mode)) return CString(current);
+      std::vector<char> text(static_cast<size_t>(info.st_size > 0 ? info.st_size : 255) + 1);
+      const ssize_t length = readlink(current.c_str(), text.data(), text.size());
+      if (length < 0 || static_cast<size_t>(length) >= text.size()) return std::nullopt;
+      std::string next(text.data(), static_cast<size_t>(length));
+      if (next.empty()) return std::nullopt;
+      current = next.front() == '/' || current.find('/') == std::string::npos ? next : FolderOf(current) + "/" + next;
+    }
+    return std::nullopt;
+  }
+
+  SaveMethod ChooseSaveMethod(FileHandle held, const CString& target) override {
+    struct stat info {};
+    if (fstat(ToFd(held), &info) != 0) return SaveMethod::kReplace;
+    if (S_ISDIR(info.st_mode)) return SaveMethod::kCreate;
+    if (!S_ISREG(info.st_mode)) return SaveMethod::kStream;
+    // A new file would take this name only: the other names would keep the
+    // old bytes.
+    if (info.st_nlink > 1) return SaveMethod::kInPlace;
+    // A file mounted over its name (a bind mount, as containers use) cannot
+    // be renamed over.
+    struct stat folder {};
+    if (stat(FolderOf(target.Str()).c_str(), &folder) == 0 && folder.st_dev != info.st_dev) {
+      return SaveMethod::kInPlace;
+    }
+    return SaveMethod::kReplace;
+  }
+
   FileHandle CreateTempBeside(const CString& target, CString& tempPath) override {
     const std::string targetPath = target.Str();
-    std::string name = FolderOf(targetPath) + "/." + BaseNameOf(targetPath) + ".lumpwright-XXXXXX";
-    const int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return kNoFile;
     struct stat info {};
-    mode_t mode = 0644;
-    if (stat(targetPath.c_str(), &info) == 0) {
-      mode = info.st_mode & 07777;
-      // Keeps the map its owner's when someone else (root) saves it; only
-      // the superuser may do this, and others need not.
-      if (info.st_uid != geteuid() || info.st_gid != getegid()) {
-        [[maybe_unused]] const int ignored = fchown(fd, info.st_uid, info.st_gid);
-      }
+    const bool exists = stat(targetPath.c_str(), &info) == 0;
+    const std::string prefix = FolderOf(targetPath) + "/" + TempPrefixFor(targetPath);
+    std::string name;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+      name = prefix + RandomSuffix();
+      // 0666 less the umask, as any new file, when there is no file to match.
+      fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd < 0 && errno != EEXIST) return kNoFile;
     }
-    if (fchmod(fd, mode) != 0 || !LockExclusive(fd)) {
+    if (fd < 0) return kNoFile;
+    if (!TakeLock(fd) || (exists && !MatchFile(fd, targetPath, info))) {
       close(fd);
       unlink(name.c_str());
       return kNoFile;
     }
     tempPath = CString(name);
     return fd;
+  }
+
+  void RemoveStaleTemporaries(const CString& target) noexcept override {
+    const std::string folder = FolderOf(target.Str());
+    const std::string prefix = TempPrefixFor(target.Str());
+    DIR* listing = opendir(folder.c_str());
+    if (listing == nullptr) return;
+    std::vector<std::string> stale;
+    while (const dirent* entry = readdir(listing)) {
+      const std::string_view name(entry->d_name);
+      if (name.size() == prefix.size() + kTempSuffixLength && name.starts_with(prefix)) stale.emplace_back(name);
+    }
+    closedir(listing);
+    for (const std::string& name : stale) {
+      const std::string path = folder + "/" + name;
+      const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+      if (fd < 0) continue;
+      // A save still writing this one holds its lock.
+      if (TakeLock(fd)) unlink(path.c_str());
+      close(fd);
+    }
   }
 
   bool QuerySize(FileHandle file, std::uint64_t& size) override {
@@ -146,6 +230,27 @@ class PosixFileSystem final : public FileSystem {
     }
   }
 
+  void Seek(FileHandle file, std::uint64_t offset) override {
+    if (lseek(ToFd(file), static_cast<off_t>(offset), SEEK_SET) < 0) throw FileError(ErrorText("lseek"));
+  }
+
+  void Reserve(FileHandle file, std::uint64_t size) override {
+    std::uint64_t current = 0;
+    if (!QuerySize(file, current)) throw FileError(ErrorText("fstat"));
+    if (current >= size) return;
+    int error = 0;
+    do {
+      error = posix_fallocate(ToFd(file), static_cast<off_t>(current), static_cast<off_t>(size - current));
+    } while (error == EINTR);
+    if (error != 0) throw FileError(ErrorText("posix_fallocate", error));
+  }
+
+  void SetLength(FileHandle file, std::uint64_t size) override {
+    while (ftruncate(ToFd(file), static_cast<off_t>(size)) != 0) {
+      if (errno != EINTR) throw FileError(ErrorText("ftruncate"));
+    }
+  }
+
   void Flush(FileHandle file) override {
     if (fsync(ToFd(file)) != 0) throw FileError(ErrorText("fsync"));
   }
@@ -175,14 +280,74 @@ class PosixFileSystem final : public FileSystem {
   void Remove(const CString& path) noexcept override { unlink(path.GetString()); }
 
  private:
+  // Other programs that honour advisory locks (another copy of this one, most
+  // editors' save paths) then see the file as in use, as on Windows. False
+  // only when another program holds a lock on it.
+  bool TakeLock(int fd) {
+    int operation = LOCK_EX | LOCK_NB;
+    for (;;) {
+      if (lock_(fd, operation) == 0) return true;
+      switch (errno) {
+        case EINTR: continue;
+        case EBADF:
+          // NFS gives an exclusive lock only to a file open for writing; a
+          // shared one still keeps a save of this file out.
+          if (operation == (LOCK_SH | LOCK_NB)) return false;
+          operation = LOCK_SH | LOCK_NB;
+          continue;
+        case ENOLCK:
+        case EOPNOTSUPP:
+        case ENOSYS:
+          // The file system offers no locks (some FUSE file systems): go on
+          // without, as every other program there must.
+          return true;
+        default: return false;
+      }
+    }
+  }
+
+  FileHandle LockedRegular(int fd) {
+    if (fd < 0) return kNoFile;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !TakeLock(fd)) {
+      close(fd);
+      return kNoFile;
+    }
+    return fd;
+  }
+
+  // Gives the new file `fd` what makes the file `path` (as `info` describes
+  // it) what it is: its owner, group, access list and permissions. False when
+  // any of them cannot be given, as when a map owned by another user is
+  // saved by one who may write it but not give files away.
+  static bool MatchFile(int fd, const std::string& path, const struct stat& info) {
+    struct stat made {};
+    if (fstat(fd, &made) != 0) return false;
+    if (made.st_uid != info.st_uid || made.st_gid != info.st_gid) {
+      const uid_t owner = made.st_uid != info.st_uid ? info.st_uid : static_cast<uid_t>(-1);
+      const gid_t group = made.st_gid != info.st_gid ? info.st_gid : static_cast<gid_t>(-1);
+      if (fchown(fd, owner, group) != 0) return false;
+    }
+    std::vector<char> accessList(4096);
+    const ssize_t length = getxattr(path.c_str(), kAccessListAttribute, accessList.data(), accessList.size());
+    if (length > 0 && fsetxattr(fd, kAccessListAttribute, accessList.data(), static_cast<size_t>(length), 0) != 0) {
+      return false;
+    }
+    if (length < 0 && errno != ENODATA && errno != EOPNOTSUPP) return false;
+    return fchmod(fd, info.st_mode & 07777) == 0;
+  }
+
+  LockCall lock_;
   bool deferFolderSyncs_ = false;
   std::set<std::string> pendingFolders_;
 };
 
 }  // namespace
 
+std::unique_ptr<FileSystem> MakePosixFileSystem(LockCall lock) { return std::make_unique<PosixFileSystem>(lock); }
+
 FileSystem& SystemFileSystem() {
-  static PosixFileSystem files;
+  static PosixFileSystem files(::flock);
   return files;
 }
 

@@ -12,7 +12,7 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/CFile.h"
+#include "platform/FileSave.h"
 #include "platform/posix/HomeFolder.h"
 
 namespace lw {
@@ -368,32 +368,16 @@ bool PosixSettingsStore::SetStringValue(const CString& subkey, const CString& va
   const std::string bytes = text.Text();
 
   // A settings file that is a link (kept with the user's other dotfiles) is
-  // replaced where it points, so that the link stays.
-  std::string target = settingsFile_;
-  std::error_code error;
-  if (std::filesystem::is_symlink(target, error)) {
-    const std::filesystem::path resolved = std::filesystem::weakly_canonical(target, error);
-    if (!error) target = resolved.string();
-  }
-  const size_t slash = target.rfind('/');
+  // saved where it points, so that the link stays.
+  const std::optional<CString> target = files_->ResolveLinks(CString(settingsFile_));
+  if (!target) return false;
+  const size_t slash = target->Str().rfind('/');
   if (slash != std::string::npos && slash > 0) {
-    // A folder that cannot be made fails the temporary file below.
-    std::filesystem::create_directories(target.substr(0, slash), error);
+    // A folder that cannot be made fails the save below.
+    std::error_code error;
+    std::filesystem::create_directories(target->Str().substr(0, slash), error);
   }
-  CFile temp(*files_);
-  if (!temp.OpenTempBeside(CString(target))) return false;
-  const CString tempPath = temp.GetFilePath();
-  try {
-    temp.Write(bytes.data(), bytes.size());
-    temp.Flush();
-    temp.Close();
-    files_->Replace(tempPath, CString(target));
-    return true;
-  } catch (const FileError&) {
-    temp.Abort();
-    files_->Remove(tempPath);
-    return false;
-  }
+  return SaveFileBytes(*files_, *target, bytes);
 }
 
 std::optional<std::string> PosixSettingsStore::SteamGameFolder(const CString& subkey) const {

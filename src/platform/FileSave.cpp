@@ -1,0 +1,157 @@
+#include "platform/FileSave.h"
+
+#include <optional>
+#include <string>
+
+#include "platform/SaveInterruptions.h"
+
+namespace lw {
+namespace {
+
+std::uint64_t TotalSize(BytePieces pieces) {
+  std::uint64_t total = 0;
+  for (const auto& piece : pieces) total += piece.size();
+  return total;
+}
+
+void WritePieces(FileSystem& files, FileHandle file, BytePieces pieces,
+                 const SaveInterruptions* interruptions = nullptr) {
+  for (const auto& piece : pieces) {
+    files.Write(file, piece.data(), piece.size());
+    if (interruptions != nullptr && interruptions->Requested()) throw FileError("interrupted");
+  }
+}
+
+}  // namespace
+
+bool FileSave::Open(const CString& path) {
+  Abort();
+  damaged_ = false;
+  const std::optional<CString> target = files_.ResolveLinks(path);
+  if (!target) return false;
+  held_ = files_.OpenForReplace(*target);
+  if (held_ == kNoFile) return false;
+  target_ = *target;
+  files_.RemoveStaleTemporaries(target_);
+  return true;
+}
+
+void FileSave::Commit(BytePieces pieces) {
+  if (held_ == kNoFile) throw FileError("the file is not held");
+  method_ = files_.ChooseSaveMethod(held_, target_);
+  if (method_ == SaveMethod::kStream) {
+    // Nothing to replace and nothing to clean up; a reader that stalls must
+    // not keep Ctrl+C from ending the program either.
+    try {
+      WriteThrough(pieces);
+    } catch (...) {
+      Abort();
+      throw;
+    }
+    return;
+  }
+  // Made first, so that a held request is delivered only after the cleanup.
+  const SaveInterruptions interruptions;
+  try {
+    if (method_ == SaveMethod::kInPlace || !TryReplace(pieces, interruptions)) {
+      if (method_ == SaveMethod::kCreate) throw FileError("no new file can be made in the folder");
+      method_ = SaveMethod::kInPlace;
+      WriteInPlace(pieces, interruptions);
+    }
+  } catch (...) {
+    Abort();
+    throw;
+  }
+}
+
+bool FileSave::TryReplace(BytePieces pieces, const SaveInterruptions& interruptions) {
+  temp_ = files_.CreateTempBeside(target_, tempPath_);
+  if (temp_ == kNoFile) {
+    tempPath_.Empty();
+    return false;
+  }
+  WritePieces(files_, temp_, pieces, &interruptions);
+  files_.Flush(temp_);
+  const FileHandle temp = temp_;
+  temp_ = kNoFile;
+  files_.Close(temp);
+  // Let go of the file before the rename: Windows renames nothing over an
+  // open file.
+  const FileHandle held = held_;
+  held_ = kNoFile;
+  files_.Close(held);
+  if (interruptions.Requested()) throw FileError("interrupted");
+  files_.Replace(tempPath_, target_);
+  tempPath_.Empty();
+  return true;
+}
+
+void FileSave::WriteInPlace(BytePieces pieces, const SaveInterruptions& interruptions) {
+  // The old bytes, to put back should a write fail half-way.
+  std::uint64_t oldSize = 0;
+  if (!files_.QuerySize(held_, oldSize)) throw FileError("the file's size cannot be read");
+  std::string old(static_cast<size_t>(oldSize), '\0');
+  files_.Seek(held_, 0);
+  if (files_.Read(held_, old.data(), old.size()) != old.size()) throw FileError("the file cannot be read whole");
+  // The last point where the save can stop with nothing touched; past it
+  // the write is finished first, since stopping would break the file.
+  if (interruptions.Requested()) throw FileError("interrupted");
+
+  const std::uint64_t newSize = TotalSize(pieces);
+  bool written = false;
+  try {
+    if (newSize > oldSize) files_.Reserve(held_, newSize);
+    written = true;
+    files_.Seek(held_, 0);
+    WritePieces(files_, held_, pieces);
+    if (newSize < oldSize) files_.SetLength(held_, newSize);
+    files_.Flush(held_);
+  } catch (...) {
+    try {
+      if (written) {
+        files_.Seek(held_, 0);
+        files_.Write(held_, old.data(), old.size());
+      }
+      files_.SetLength(held_, oldSize);
+      if (written) files_.Flush(held_);
+    } catch (const FileError&) {
+      damaged_ = written;
+    }
+    throw;
+  }
+  // The bytes are on the disk once the flush succeeded; an error reported
+  // on closing can change nothing now.
+  const FileHandle held = held_;
+  held_ = kNoFile;
+  files_.Abort(held);
+}
+
+void FileSave::WriteThrough(BytePieces pieces) {
+  WritePieces(files_, held_, pieces);
+  const FileHandle held = held_;
+  held_ = kNoFile;
+  files_.Close(held);
+}
+
+void FileSave::Abort() noexcept {
+  if (temp_ != kNoFile) files_.Abort(temp_);
+  temp_ = kNoFile;
+  if (!tempPath_.IsEmpty()) files_.Remove(tempPath_);
+  tempPath_.Empty();
+  if (held_ != kNoFile) files_.Abort(held_);
+  held_ = kNoFile;
+}
+
+bool SaveFileBytes(FileSystem& files, const CString& path, std::string_view bytes) {
+  FileSave save(files);
+  if (!save.Open(path)) return false;
+  const std::span<const unsigned char> piece(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  try {
+    save.Commit(BytePieces(&piece, 1));
+    return true;
+  } catch (const FileError&) {
+    return false;
+  }
+}
+
+}  // namespace lw
