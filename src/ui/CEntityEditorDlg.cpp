@@ -1,7 +1,7 @@
 #include "ui/CEntityEditorDlg.h"
 
+#include "bsp/EntityTextFile.h"
 #include "entities/EntityText.h"
-#include "platform/CFile.h"
 #include "platform/CommandLine.h"
 #include "platform/DirectoryListing.h"
 #include "platform/Paths.h"
@@ -17,6 +17,7 @@ constexpr const char* kFirstRunWarning =
     "WARNING!\n\nThis program makes PERMANENT changes to your map files.\n"
     "Back Up all of your .bsp files before making changes to them.";
 constexpr unsigned kInitialTextLimit = 500000;
+constexpr const char* kNothingSavedText = "The changes were not saved: no map is loaded.";
 
 CEntityEditorDlg::Options DefaultOptions() {
   return {[] { return GetCommandLineString(); }, EntityDumpPath()};
@@ -53,7 +54,14 @@ void CEntityEditorDlg::OnSelchangeMapList() {
   CString status = kNoMapLoaded;
   const int selection = view_.MapListSelection();
   if (selection != -1) {
-    AskSaveChanges();
+    if (!AskSaveChanges()) {
+      // The save failed: the map chosen before stays chosen and shown, with
+      // the user's text and its modified flag, so that nothing is lost.
+      view_.SetMapListSelection(chosenIndex_);
+      EndWaitCursor();
+      return;
+    }
+    chosenIndex_ = selection;
     MapName = view_.MapListItem(selection);
     MapPath = MapFolder + MapName;
     if (BspFile.LoadMap(MapPath) == 0) {
@@ -71,10 +79,12 @@ void CEntityEditorDlg::OnSelchangeMapList() {
   EndWaitCursor();
 }
 
-void CEntityEditorDlg::AskSaveChanges() {
-  if (!view_.Entities().GetModify()) return;
+bool CEntityEditorDlg::AskSaveChanges() {
+  if (!view_.Entities().GetModify()) return true;
   const CString question = FormatString("Do you want to save your changes to the map %s ?", MapName.GetString());
-  if (view_.Messages().AskYesNo(question)) OnSave();
+  if (!view_.Messages().AskYesNo(question)) return true;
+  OnSave();
+  return !view_.Entities().GetModify();
 }
 
 void CEntityEditorDlg::OnSave() {
@@ -83,12 +93,26 @@ void CEntityEditorDlg::OnSave() {
   // A failed save left the map file as it was: keep the user's text and its
   // modified flag so that nothing is lost and the save can be tried again.
   if (lastSaveResult_ == 1) return;
+  // With no map loaded (after a failed load) nothing was written; the
+  // reload below would put another text over the user's edits.
+  if (lastSaveResult_ == 2 && view_.Entities().GetModify()) {
+    view_.Messages().ShowMessage(kNothingSavedText);
+    return;
+  }
   view_.Entities().SetModify(false);
   OnSelchangeMapList();
 }
 
+bool CEntityEditorDlg::OnCloseRequest() {
+  if (!AskSaveChanges()) return false;
+  closeConfirmed_ = true;
+  return true;
+}
+
 void CEntityEditorDlg::OnDestroy() {
-  AskSaveChanges();
+  // A window closed without OnCloseRequest still offers to save, as late as
+  // it can.
+  if (!closeConfirmed_) AskSaveChanges();
   StoreMapFolder();
   if (IsEntityDumpOn()) WriteEntityDump();
 }
@@ -96,19 +120,20 @@ void CEntityEditorDlg::OnDestroy() {
 bool CEntityEditorDlg::IsEntityDumpOn() const { return options_.commandLine().Find("-d") >= 0; }
 
 bool CEntityEditorDlg::WriteEntityDump() {
-  CFile dump(files_);
-  if (!dump.Open(options_.entityDumpPath, CFile::Mode::kWrite)) return false;
-  try {
-    dump.Write(EntityDump.GetString(), EntityDump.Size());
-    dump.Close();
-  } catch (const FileError&) {
-    dump.Abort();
-    view_.Messages().ShowMessage(FormatString("Error writing the file: %s.", options_.entityDumpPath.GetString()));
-    return false;
+  const CString& path = options_.entityDumpPath;
+  switch (SaveEntityTextFile(files_, path, EntityDump.View())) {
+    case TextFileResult::kWritten:
+      view_.Messages().ShowMessage("A file of all entities read during this session was dumped to:\n" + path);
+      return true;
+    case TextFileResult::kNotOpened: return false;
+    case TextFileResult::kIsAMap:
+      view_.Messages().ShowMessage(FormatString("Error writing the file: %s.", path.GetString()) +
+                                   "\nIt is a map, and the dump is never written over a map.");
+      return false;
+    case TextFileResult::kNotWritten: break;
   }
-  view_.Messages().ShowMessage("A file of all entities read during this session was dumped to:\n" +
-                               options_.entityDumpPath);
-  return true;
+  view_.Messages().ShowMessage(FormatString("Error writing the file: %s.", path.GetString()));
+  return false;
 }
 
 void CEntityEditorDlg::BeginWaitCursor() {
@@ -174,6 +199,7 @@ void CEntityEditorDlg::ResolveMapFolder() {
 
 int CEntityEditorDlg::FillMapList(const CString& pattern) {
   view_.ResetMapList();
+  chosenIndex_ = -1;
   int count = 0;
   for (const DirectoryEntry& entry : ListDirectory(pattern)) {
     if (entry.isDirectory) continue;

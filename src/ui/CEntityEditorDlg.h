@@ -27,11 +27,17 @@ class CEntityEditorDlg {
 
   // Window life.
   bool OnInitDialog();
+  // Exit, Esc or the close box asks the window to close: unsaved changes are
+  // offered for saving first. False when that save failed; the window then
+  // stays open with the edits.
+  bool OnCloseRequest();
   void OnDestroy();
 
   // Maps.
   void OnSelchangeMapList();
-  void AskSaveChanges();
+  // True when the edits are settled (saved, discarded by a No, or none);
+  // false when the user asked to save them and the save failed.
+  bool AskSaveChanges();
   void OnSave();
 
   // Entity search and deletion.
@@ -88,6 +94,10 @@ class CEntityEditorDlg {
 
   int waitCursorCount_ = 0;
   int lastSaveResult_ = 2;
+  // The map list item last chosen (MapName), while the list still holds it.
+  int chosenIndex_ = -1;
+  // The save question has been answered at exit.
+  bool closeConfirmed_ = false;
 };
 
 }  // namespace lw

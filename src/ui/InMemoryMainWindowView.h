@@ -21,6 +21,7 @@ class InMemoryMainWindowView : public MainWindowView {
   void AddMap(const CString& name) override;
   [[nodiscard]] int MapListSelection() const override { return mapSelection; }
   [[nodiscard]] CString MapListItem(int index) const override;
+  void SetMapListSelection(int index) override { mapSelection = index; }
   void SetStatusText(const CString& text) override { statusText = text; }
 
   [[nodiscard]] int SearchSelection() const override { return searchSelection; }

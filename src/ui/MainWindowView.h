@@ -25,6 +25,8 @@ class MainWindowView {
   virtual void AddMap(const CString& name) = 0;
   [[nodiscard]] virtual int MapListSelection() const = 0;  // -1 for none
   [[nodiscard]] virtual CString MapListItem(int index) const = 0;
+  // Selects an item (-1: none) without a selection-change notification.
+  virtual void SetMapListSelection(int index) = 0;
 
   // Status label.
   virtual void SetStatusText(const CString& text) = 0;

@@ -220,6 +220,67 @@ TEST_F(EditorTest, FailedSaveKeepsTheEditsAndTheMap) {
   EXPECT_FALSE(view.edit.GetModify());
 }
 
+// Wherever the user says Yes to saving and nothing can be saved, the edits
+// stay: in the editor, with their modified flag, on the map they belong to.
+TEST_F(EditorTest, ASaveThatFailsNeverLosesTheEdits) {
+  const std::string alpha = (maps / "alpha.bsp").string();
+  const struct {
+    const char* name;
+    bool loadFails;        // the chosen map cannot be read (no map is loaded)
+    int action;            // 0 Save, 1 choose Beta.BSP and say Yes, 2 close and say Yes
+    const char* expected;  // the message the failure shows
+  } cases[] = {
+      {"Save, map read-only", false, 0, "Error saving the file: alpha.bsp."},
+      {"switch, map read-only", false, 1, "Error saving the file: alpha.bsp."},
+      {"exit, map read-only", false, 2, "Error saving the file: alpha.bsp."},
+      {"Save after a failed load", true, 0, "The changes were not saved: no map is loaded."},
+      {"switch after a failed load", true, 1, "The changes were not saved: no map is loaded."},
+      {"exit after a failed load", true, 2, "The changes were not saved: no map is loaded."},
+  };
+  const std::string before = MapFile("alpha.bsp");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    messages = test::RecordingMessages();
+    Start();
+    Choose("alpha.bsp");
+    if (c.loadFails) {
+      test::WriteFileBytes(maps / "alpha.bsp", "not a map");
+      Choose("alpha.bsp");
+      ASSERT_EQ(view.statusText, "No map loaded");
+    }
+    dlg->OnDeleteAll();
+    const CString edited = view.edit.GetText();
+    const int chosen = view.mapSelection;
+    const std::string onDisk = MapFile("alpha.bsp");
+    if (!c.loadFails) {
+      ASSERT_EQ(chmod(alpha.c_str(), 0444), 0);
+    }
+    messages.shown.clear();
+    if (c.action != 0) messages.ScriptAnswers({true});
+    bool closed = false;
+    switch (c.action) {
+      case 0: dlg->OnSave(); break;
+      case 1: Choose("Beta.BSP"); break;
+      default: closed = dlg->OnCloseRequest(); break;
+    }
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(messages.shown, std::vector<std::string>{c.expected});
+    EXPECT_EQ(view.edit.GetText(), edited);
+    EXPECT_TRUE(view.edit.GetModify());
+    EXPECT_EQ(view.mapSelection, chosen) << "the map list moved on";
+    EXPECT_EQ(dlg->GetMapName(), "alpha.bsp");
+    EXPECT_EQ(MapFile("alpha.bsp"), onDisk);
+
+    // A No lets the user go on, leaving the map as it is.
+    messages.ScriptAnswers({false});
+    EXPECT_TRUE(dlg->OnCloseRequest());
+    dlg->OnDestroy();
+    EXPECT_EQ(messages.asked.size(), c.action == 0 ? 1u : 2u) << "asked again at exit";
+    ASSERT_EQ(chmod(alpha.c_str(), 0644), 0);
+    test::WriteFileBytes(maps / "alpha.bsp", before);
+  }
+}
+
 TEST_F(EditorTest, BrowseKeepsTheOldTextAndAsksAboutTheOldMap) {
   const auto other = dir.Path() / "other";
   std::filesystem::create_directory(other);
