@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "bsp/CBspFile.h"
+#include "bsp/EntityTextFile.h"
 #include "cli/BatchEditor.h"
 #include "cli/TerminalMessages.h"
 #include "entities/EntityText.h"
@@ -173,14 +174,22 @@ int RunExport(Invocation& call) {
 
   const std::string* target = call.Option("-o");
   if (target == nullptr || *target == "-") return WriteOut(call, text);
-  std::ofstream file(*target, std::ios::binary | std::ios::trunc);
-  file.write(text.data(), static_cast<std::streamsize>(text.size()));
-  file.close();
-  if (!file) {
-    call.err << "Error writing the file: " << *target << ".\n";
+  std::error_code error;
+  if (std::filesystem::equivalent(call.operands[0], *target, error)) {
+    call.err << kProgramName << ": " << *target << " is the map being read; its entity text is not written over it.\n";
     return kExitFailure;
   }
-  return kExitSuccess;
+  switch (SaveEntityTextFile(SystemFileSystem(), CString(*target), text)) {
+    case TextFileResult::kWritten: return kExitSuccess;
+    case TextFileResult::kIsAMap:
+      call.err << kProgramName << ": " << *target
+               << " is a map (it starts with a BSP header); entity text is not written over a map.\n";
+      return kExitFailure;
+    case TextFileResult::kNotOpened:
+    case TextFileResult::kNotWritten: break;
+  }
+  call.err << "Error writing the file: " << *target << ".\n";
+  return kExitFailure;
 }
 
 // Everything left in `in`; nullopt when the stream reports a read error.
@@ -213,6 +222,9 @@ int RunImport(Invocation& call) {
     call.err << "Error reading the file: " << (source == "-" ? "standard input" : source) << ".\n";
     return kExitFailure;
   }
+  // ripent ends its .ent files with the lump's own NUL: that one is the
+  // terminator, not text.
+  if (!bytes->empty() && bytes->back() == '\0') bytes->pop_back();
   // The editor's text ends at its first NUL; cutting there silently would
   // drop whatever follows, so such input is refused instead.
   if (bytes->find('\0') != std::string::npos) {

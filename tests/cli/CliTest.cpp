@@ -261,10 +261,13 @@ TEST_F(CliTest, ImportTakesTheEditorsTextFromStandardInput) {
 }
 
 TEST_F(CliTest, FailedImportsLeaveTheMapAlone) {
-  const CliResult withNul = RunArgs({"import", map_, "-"}, std::string("{\n\"a\" \"b\"\n}\n\0junk", 17));
-  EXPECT_EQ(withNul.status, 1);
-  EXPECT_NE(withNul.err.find("NUL"), std::string::npos);
-  EXPECT_EQ(ReadFileBytes(map_), original_);
+  // Only one NUL as the very last byte is a terminator (ripent's).
+  for (const std::string& tail : {std::string("\0junk", 5), std::string("\0\0", 2), std::string("\0\n", 2)}) {
+    const CliResult withNul = RunArgs({"import", map_, "-"}, "{\n\"a\" \"b\"\n}\n" + tail);
+    EXPECT_EQ(withNul.status, 1);
+    EXPECT_NE(withNul.err.find("NUL"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(map_), original_);
+  }
 
   std::filesystem::permissions(map_, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
                                          std::filesystem::perms::others_write,
@@ -274,6 +277,57 @@ TEST_F(CliTest, FailedImportsLeaveTheMapAlone) {
   EXPECT_EQ(readOnly.out, "");
   EXPECT_EQ(readOnly.err, "Error saving the file: de_made.bsp.\n");
   EXPECT_EQ(ReadFileBytes(map_), original_);
+}
+
+// export -o and dump -o replace a file whole or leave it as it was, and never
+// write entity text over a map.
+TEST_F(CliTest, FilesTheCommandLineWritesNeverLandOnAMap) {
+  const std::string other = dir_.File("cs_other.bsp");
+  const std::string otherBytes = mw::WriteMap(mw::MakeMapContents(entityText_, 3));
+  const std::string backup = dir_.File("backup.ent");
+  std::filesystem::create_directory(dir_.Path() / "elsewhere");
+  const std::string stored = StoredEntityText(original_);
+  const std::string beingRead = " is the map being read; its entity text is not written over it.\n";
+  const std::string isAMap = " is a map (it starts with a BSP header); entity text is not written over a map.\n";
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    std::string target;  // the file the command writes
+    int status;
+    std::string err;
+  } cases[] = {
+      {"export over the map itself", {"export", map_, "-o", map_}, map_, 1, "lumpwright-cli: " + map_ + beingRead},
+      {"export over a link to the map", {"export", map_, "-o", dir_.File("link.bsp")}, map_, 1,
+       "lumpwright-cli: " + dir_.File("link.bsp") + beingRead},
+      {"export over another map", {"export", map_, "-o", other}, other, 1, "lumpwright-cli: " + other + isAMap},
+      {"dump over a map", {"dump", map_, "-o", other}, other, 1,
+       "Error writing the file: " + other + ".\nIt is a map, and the dump is never written over a map.\n"},
+      {"export over an older backup", {"export", map_, "-o", backup}, backup, 0, ""},
+      {"export over a hard-linked backup", {"export", map_, "-o", backup}, dir_.File("elsewhere/backup.ent"), 0, ""},
+      {"export to /dev/null", {"export", map_, "-o", "/dev/null"}, "", 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFileBytes(map_, original_);
+    WriteFileBytes(other, otherBytes);
+    std::filesystem::remove(dir_.File("link.bsp"));
+    std::filesystem::create_symlink(map_, dir_.File("link.bsp"));
+    std::filesystem::remove(dir_.File("elsewhere/backup.ent"));
+    WriteFileBytes(backup, "an older backup, longer than the text it is replaced with" + std::string(5000, '.'));
+    std::filesystem::create_hard_link(backup, dir_.File("elsewhere/backup.ent"));
+    const std::string before = c.target.empty() ? "" : ReadFileBytes(c.target);
+
+    const CliResult result = RunArgs(c.args);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.err, c.err);
+    if (c.target.empty()) continue;
+    EXPECT_EQ(ReadFileBytes(c.target), c.status == 0 ? stored : before);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.File("link.bsp")));
+    EXPECT_EQ(std::filesystem::hard_link_count(backup), 2u);
+    EXPECT_EQ(ReadFileBytes(map_), original_);
+  }
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"backup.ent", "cs_other.bsp", "de_made.bsp", "elsewhere",
+                                                      "link.bsp"}));
 }
 
 TEST(TerminalMessagesTest, ConfirmationsGoToStdoutErrorsToStderrQuestionsAnswerAsTold) {
@@ -334,7 +388,15 @@ TEST(CliRealMapsTest, ExportThenImportRoundTripsEveryRealMap) {
     const CliResult imported = RunArgs({"import", map, ent});
     EXPECT_EQ(imported.status, 0) << imported.err;
     EXPECT_EQ(imported.out, "The file:  " + real.filename().string() + "\nwas saved!\n");
-    ExpectOnlyEntityTextChanged(original, ReadFileBytes(map), LumpForm(StoredEntityText(original)));
+    const std::string saved = ReadFileBytes(map);
+    ExpectOnlyEntityTextChanged(original, saved, LumpForm(StoredEntityText(original)));
+
+    // ripent writes the lump's NUL at the end of its .ent: the same map results.
+    WriteFileBytes(map, original);
+    WriteFileBytes(ent, StoredEntityText(original) + '\0');
+    const CliResult fromRipent = RunArgs({"import", map, ent});
+    EXPECT_EQ(fromRipent.status, 0) << fromRipent.err;
+    EXPECT_TRUE(ReadFileBytes(map) == saved);
   }
 }
 
