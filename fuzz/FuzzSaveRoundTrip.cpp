@@ -1,6 +1,7 @@
 // Load, edit, save, load again on arbitrary map bytes: every lump other than
-// the entity lump comes back byte-identical and the entity lump holds the new
-// text; a map that fails to load or save is left exactly as it was.
+// the entity lump comes back byte-identical, the entity lump holds the new
+// text and the map reads with the layout it had; a map that fails to load or
+// save is left exactly as it was. Saves replace the map or write into it.
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -28,11 +29,13 @@ std::span<const unsigned char> Bytes(const std::string& s) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   if (size < 2) return 0;
-  // The first byte picks an edit: drop the first block, add one, or empty the text.
+  // The first byte picks an edit: drop the first block, add one, or empty the
+  // text; and whether the save replaces the map or writes into it.
   const std::uint8_t edit = data[0];
   const std::string original(reinterpret_cast<const char*>(data + 1), size - 1);
   lw::test::MemoryFileSystem files;
   files.files["map.bsp"] = original;
+  files.inPlace = (edit / 3) % 2 == 1;
   SilentMessages messages;
   lw::CBspFile map(messages, files);
   if (map.LoadMap("map.bsp") != 0) return 0;
