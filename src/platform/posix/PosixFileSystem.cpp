@@ -143,10 +143,7 @@ class PosixFileSystem final : public FileSystem {
     if (info.st_nlink > 1) return SaveMethod::kInPlace;
     // A file mounted over its name (a bind mount, as containers use) cannot
     // be renamed over.
-    struct stat folder {};
-    if (stat(FolderOf(target.Str()).c_str(), &folder) == 0 && folder.st_dev != info.st_dev) {
-      return SaveMethod::kInPlace;
-    }
+    if (IsMountedOnItsOwn(target.Str(), info)) return SaveMethod::kInPlace;
     return SaveMethod::kReplace;
   }
 
@@ -304,6 +301,23 @@ class PosixFileSystem final : public FileSystem {
         default: return false;
       }
     }
+  }
+
+  // Whether the file `path` (as `info` describes it) is a mount of its own,
+  // apart from its folder's: a bind mount of a file on the same disk shows
+  // only in the mount IDs.
+  static bool IsMountedOnItsOwn(const std::string& path, const struct stat& info) {
+#if defined(STATX_MNT_ID)
+    struct statx file {};
+    struct statx folder {};
+    if (statx(AT_FDCWD, path.c_str(), 0, STATX_MNT_ID, &file) == 0 &&
+        statx(AT_FDCWD, FolderOf(path).c_str(), 0, STATX_MNT_ID, &folder) == 0 &&
+        (file.stx_mask & folder.stx_mask & STATX_MNT_ID) != 0) {
+      return file.stx_mnt_id != folder.stx_mnt_id;
+    }
+#endif
+    struct stat folderInfo {};
+    return stat(FolderOf(path).c_str(), &folderInfo) == 0 && folderInfo.st_dev != info.st_dev;
   }
 
   FileHandle LockedRegular(int fd) {
