@@ -14,6 +14,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,6 +43,7 @@ namespace fs = std::filesystem;
 constexpr uid_t kOtherUser = 4321;
 constexpr gid_t kOtherGroup = 4321;
 constexpr uid_t kUser = OrdinaryUserFiles::kUser;
+constexpr const char* kAccessList = "system.posix_acl_access";
 constexpr const char* kAddedBlock = "{\n\"classname\" \"info_target\"\n\"targetname\" \"added\"\n}\n";
 
 enum class Outcome {
@@ -60,6 +62,8 @@ struct Layout {
   // The map's other name, when it has one, and the links that lead to it.
   std::optional<fs::path> otherName;
   std::vector<fs::path> links;
+  // The map's access list (POSIX ACL) as stored, when it has one.
+  std::string accessList;
   // Files beside the map that the save must leave, and ones it must remove.
   std::vector<std::string> kept;
   std::vector<std::string> removed;
@@ -124,6 +128,22 @@ std::vector<SaveCase> Cases() {
       {"owned by another user, saved by the superuser", [](Layout& l) {
          Own(l.mapFile, kOtherUser, kOtherGroup);
          Mode(l.mapFile, 0640);
+       }, false, {}, Outcome::kReplaced},
+      {"a map with an access list", [](Layout& l) {
+         // Version 2; the owner rw-, user 4321 rw-, the group r--, mask rw-, others r--.
+         const auto entry = [](std::uint16_t tag, std::uint16_t perm, std::uint32_t id) {
+           std::string bytes;
+           for (const std::uint32_t value : {std::uint32_t{tag} | (std::uint32_t{perm} << 16U), id}) {
+             for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((value >> shift) & 0xFFU);
+           }
+           return bytes;
+         };
+         const std::uint32_t none = 0xFFFFFFFFU;
+         l.accessList = std::string("\x02\0\0\0", 4) + entry(0x01, 6, none) + entry(0x02, 6, kOtherUser) +
+                        entry(0x04, 4, none) + entry(0x10, 6, none) + entry(0x20, 4, none);
+         if (setxattr(l.mapFile.c_str(), kAccessList, l.accessList.data(), l.accessList.size(), 0) != 0) {
+           l.accessList.clear();  // no access lists on this file system
+         }
        }, false, {}, Outcome::kReplaced},
       {"owned by another user, writable by the one saving", [](Layout& l) {
          Own(l.mapFile, kOtherUser, kOtherGroup);
@@ -282,6 +302,11 @@ TEST(MapSaveCases, EachCaseSavesWhereItShouldAndKeepsWhatTheMapIs) {
     EXPECT_EQ(after.st_gid, before.st_gid);
     EXPECT_EQ(after.st_mode, before.st_mode);
     EXPECT_EQ(after.st_nlink, before.st_nlink);
+    if (!l.accessList.empty()) {
+      std::string kept(256, '\0');
+      const ssize_t length = getxattr(l.mapFile.c_str(), kAccessList, kept.data(), kept.size());
+      EXPECT_EQ(kept.substr(0, static_cast<size_t>(std::max<ssize_t>(length, 0))), l.accessList);
+    }
     if (l.otherName) {
       EXPECT_TRUE(ReadFileBytes(*l.otherName) == bytes) << "the map's names differ";
     }
