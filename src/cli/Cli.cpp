@@ -338,7 +338,7 @@ int RunDeleteAll(Invocation& call) {
   TerminalMessages& messages = editor.Messages();
   // Each map's bytes reach the disk before its rename; the folders' own sync
   // waits for the end of the batch.
-  const DeferredFolderSyncs folderSyncs(SystemFileSystem());
+  const SaveBatch batch(SystemFileSystem());
   return RunBatch(call, editor, 1, [&](const BatchMap& map, std::string& /*output*/) {
     // The editor's messages do not name the map; this line does.
     messages.ShowMessage(map.Path() + ":");

@@ -87,12 +87,14 @@ class FileSystem {
   virtual void Replace(const CString& tempPath, const CString& target) = 0;
   virtual void Remove(const CString& path) noexcept = 0;
 
-  // While deferred, Replace leaves syncing the folder (which makes the
-  // rename itself survive a power cut) to SyncDeferredFolders, so that a
-  // batch of saves syncs each folder once. The file's bytes are still synced
-  // before every rename: a cut leaves each map either old or new, never broken.
-  virtual void DeferFolderSyncs(bool defer) { static_cast<void>(defer); }
-  virtual void SyncDeferredFolders() {}
+  // A batch of saves (delete-all over a folder of maps) does once per folder
+  // what a single save does each time: syncing the folder, which makes the
+  // renames themselves survive a power cut, waits for EndSaveBatch; the
+  // folder is read once for what killed saves left behind. The file's bytes
+  // are still synced before every rename: a cut leaves each map either old
+  // or new, never broken.
+  virtual void BeginSaveBatch() {}
+  virtual void EndSaveBatch() {}
 };
 
 // Passes every call to another file system; a layer over it (a failing one
@@ -124,8 +126,8 @@ class ForwardingFileSystem : public FileSystem {
   void Abort(FileHandle file) noexcept override { inner_.Abort(file); }
   void Replace(const CString& tempPath, const CString& target) override { inner_.Replace(tempPath, target); }
   void Remove(const CString& path) noexcept override { inner_.Remove(path); }
-  void DeferFolderSyncs(bool defer) override { inner_.DeferFolderSyncs(defer); }
-  void SyncDeferredFolders() override { inner_.SyncDeferredFolders(); }
+  void BeginSaveBatch() override { inner_.BeginSaveBatch(); }
+  void EndSaveBatch() override { inner_.EndSaveBatch(); }
 
  protected:
   FileSystem& Inner() { return inner_; }
@@ -134,16 +136,13 @@ class ForwardingFileSystem : public FileSystem {
   FileSystem& inner_;
 };
 
-// Defers folder syncs for its lifetime and syncs the folders at its end.
-class DeferredFolderSyncs {
+// The saves made during its lifetime are one batch.
+class SaveBatch {
  public:
-  explicit DeferredFolderSyncs(FileSystem& files) : files_(files) { files_.DeferFolderSyncs(true); }
-  ~DeferredFolderSyncs() {
-    files_.SyncDeferredFolders();
-    files_.DeferFolderSyncs(false);
-  }
-  DeferredFolderSyncs(const DeferredFolderSyncs&) = delete;
-  DeferredFolderSyncs& operator=(const DeferredFolderSyncs&) = delete;
+  explicit SaveBatch(FileSystem& files) : files_(files) { files_.BeginSaveBatch(); }
+  ~SaveBatch() { files_.EndSaveBatch(); }
+  SaveBatch(const SaveBatch&) = delete;
+  SaveBatch& operator=(const SaveBatch&) = delete;
 
  private:
   FileSystem& files_;

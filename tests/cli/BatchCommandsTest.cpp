@@ -1,8 +1,12 @@
 // The batch commands against the editor itself: the same maps, the same
 // handlers, the same bytes on disk.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <sstream>
@@ -340,6 +344,30 @@ TEST_F(BatchTest, AFolderStandsForTheMapsTheEditorListsThere) {
   EXPECT_EQ(partial.status, 1);
   EXPECT_TRUE(Has(partial.err, (maps / "c.bsp").string() + ":\nBSP is version 29, not 30\n")) << partial.err;
   EXPECT_EQ(ReadFileBytes(file), Display(a) + Display(b));
+}
+
+// A batch reads the folder once for what killed saves left, and each map's
+// save still removes its own, and only where no save holds them.
+TEST_F(BatchTest, DeleteAllRemovesWhatKilledSavesLeftBesideEachMap) {
+  Put("de_a.bsp", MadeMap(20, 1));
+  Put("de_b.bsp", MadeMap(20, 2));
+  Put("de_c.bsp", MadeMap(20, 3));
+  for (const char* name : {".de_a.bsp.lumpwright-AAAAAA", ".de_b.bsp.lumpwright-BBBBBB", ".de_b.bsp.lumpwright-Held12",
+                           ".de_c.bsp.lumpwright-CCCCCC", ".de_gone.bsp.lumpwright-GGGGGG"}) {
+    Put(name, "half a map");
+  }
+  const int held = open((maps / ".de_b.bsp.lumpwright-Held12").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  // de_c.bsp is not saved, so what lies beside it stays.
+  const CliResult result = RunArgs({"delete-all", "\"classname\" \"worldspawn\"", (maps / "de_a.bsp").string(),
+                                    (maps / "de_b.bsp").string()});
+  close(held);
+  EXPECT_EQ(result.status, 0) << result.err;
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(maps)) left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{".de_b.bsp.lumpwright-Held12", ".de_c.bsp.lumpwright-CCCCCC",
+                                            ".de_gone.bsp.lumpwright-GGGGGG", "de_a.bsp", "de_b.bsp", "de_c.bsp"}));
 }
 
 TEST(BatchRealMapTest, DeleteAllDecalsKeepsEveryOtherEntityOfDeTw) {

@@ -41,12 +41,12 @@ TEST(PosixFileSystem, ReplacedFileKeepsModeAndOwner) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"de_test.bsp"});
 }
 
-TEST(PosixFileSystem, DeferredFolderSyncsStillReplaceAtOnce) {
+TEST(PosixFileSystem, ABatchOfSavesStillReplacesAtOnce) {
   test::TempDir dir;
   const std::string map = dir.File("de_test.bsp");
   test::WriteFileBytes(map, "old");
   {
-    const DeferredFolderSyncs batch(SystemFileSystem());
+    const SaveBatch batch(SystemFileSystem());
     ASSERT_TRUE(SaveWith(SystemFileSystem(), map, "new"));
     EXPECT_EQ(test::ReadFileBytes(map), "new");
   }

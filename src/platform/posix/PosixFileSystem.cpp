@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <map>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -171,23 +173,25 @@ class PosixFileSystem final : public FileSystem {
   }
 
   void RemoveStaleTemporaries(const CString& target) noexcept override {
-    const std::string folder = FolderOf(target.Str());
-    const std::string prefix = TempPrefixFor(target.Str());
-    DIR* listing = opendir(folder.c_str());
-    if (listing == nullptr) return;
-    std::vector<std::string> stale;
-    while (const dirent* entry = readdir(listing)) {
-      const std::string_view name(entry->d_name);
-      if (name.size() == prefix.size() + kTempSuffixLength && name.starts_with(prefix)) stale.emplace_back(name);
-    }
-    closedir(listing);
-    for (const std::string& name : stale) {
-      const std::string path = folder + "/" + name;
-      const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-      if (fd < 0) continue;
-      // A save still writing this one holds its lock.
-      if (TakeLock(fd)) unlink(path.c_str());
-      close(fd);
+    try {
+      const std::string folder = FolderOf(target.Str());
+      const std::string prefix = TempPrefixFor(target.Str());
+      std::vector<std::string>& found = FoundTemporaries(folder);
+      for (auto it = found.begin(); it != found.end();) {
+        if (!it->starts_with(prefix)) {
+          ++it;
+          continue;
+        }
+        const std::string path = folder + "/" + *it;
+        const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        // A save still writing this one holds its lock.
+        if (fd >= 0 && TakeLock(fd)) unlink(path.c_str());
+        if (fd >= 0) close(fd);
+        it = found.erase(it);
+      }
+      if (!inBatch_) foundTemporaries_.erase(folder);
+    } catch (const std::bad_alloc&) {
+      // Left for the next save.
     }
   }
 
@@ -260,18 +264,20 @@ class PosixFileSystem final : public FileSystem {
 
   void Replace(const CString& tempPath, const CString& target) override {
     if (rename(tempPath.GetString(), target.GetString()) != 0) throw FileError(ErrorText("rename"));
-    if (deferFolderSyncs_) {
+    if (inBatch_) {
       pendingFolders_.insert(FolderOf(target.Str()));
     } else {
       SyncFolder(FolderOf(target.Str()));
     }
   }
 
-  void DeferFolderSyncs(bool defer) override { deferFolderSyncs_ = defer; }
+  void BeginSaveBatch() override { inBatch_ = true; }
 
-  void SyncDeferredFolders() override {
+  void EndSaveBatch() override {
     for (const std::string& folder : pendingFolders_) SyncFolder(folder);
     pendingFolders_.clear();
+    foundTemporaries_.clear();
+    inBatch_ = false;
   }
 
   void Remove(const CString& path) noexcept override { unlink(path.GetString()); }
@@ -351,9 +357,33 @@ class PosixFileSystem final : public FileSystem {
     return fchmod(fd, info.st_mode & 07777) == 0;
   }
 
+  // The names in `folder` that look like the new files of saves, of any map.
+  // Read afresh for each save, but once per folder in a batch: reading a
+  // folder of a thousand maps for each of its maps would cost more than
+  // saving them.
+  std::vector<std::string>& FoundTemporaries(const std::string& folder) {
+    const auto cached = foundTemporaries_.find(folder);
+    if (inBatch_ && cached != foundTemporaries_.end()) return cached->second;
+    std::vector<std::string>& found = foundTemporaries_[folder];
+    found.clear();
+    if (DIR* listing = opendir(folder.c_str())) {
+      while (const dirent* entry = readdir(listing)) {
+        const std::string_view name(entry->d_name);
+        const size_t marker = name.rfind(kTempMarker);
+        if (name.starts_with('.') && marker != std::string_view::npos &&
+            name.size() == marker + std::strlen(kTempMarker) + kTempSuffixLength) {
+          found.emplace_back(name);
+        }
+      }
+      closedir(listing);
+    }
+    return found;
+  }
+
   LockCall lock_;
-  bool deferFolderSyncs_ = false;
+  bool inBatch_ = false;
   std::set<std::string> pendingFolders_;
+  std::map<std::string, std::vector<std::string>> foundTemporaries_;
 };
 
 }  // namespace
