@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <type_traits>
 
 namespace lw::test {
 
@@ -45,46 +46,54 @@ void FailingFileSystem::AfterOp(FileOp op) {
   std::raise(*signal_);
 }
 
+// One operation of kind `op`: when it is the armed one it fails as that kind
+// of operation fails (an open returns no file, a size query false, the rest
+// raise `failure`); otherwise it is passed on, and the armed signal, if this
+// is its operation, is raised after it.
+template <typename Pass>
+auto FailingFileSystem::Step(FileOp op, const char* failure, Pass pass) -> decltype(pass()) {
+  using Result = decltype(pass());
+  if (Next(op)) {
+    if constexpr (std::is_same_v<Result, FileHandle>) {
+      return kNoFile;
+    } else if constexpr (std::is_same_v<Result, bool>) {
+      return false;
+    } else {
+      throw FileError(failure);
+    }
+  }
+  if constexpr (std::is_void_v<Result>) {
+    pass();
+    AfterOp(op);
+  } else {
+    Result result = pass();
+    AfterOp(op);
+    return result;
+  }
+}
+
 FileHandle FailingFileSystem::OpenRead(const CString& path) {
-  if (Next(FileOp::kOpen)) return kNoFile;
-  const FileHandle file = Inner().OpenRead(path);
-  AfterOp(FileOp::kOpen);
-  return file;
+  return Step(FileOp::kOpen, "", [&] { return Inner().OpenRead(path); });
 }
 
 FileHandle FailingFileSystem::OpenWrite(const CString& path) {
-  if (Next(FileOp::kOpen)) return kNoFile;
-  const FileHandle file = Inner().OpenWrite(path);
-  AfterOp(FileOp::kOpen);
-  return file;
+  return Step(FileOp::kOpen, "", [&] { return Inner().OpenWrite(path); });
 }
 
 FileHandle FailingFileSystem::OpenForReplace(const CString& path) {
-  if (Next(FileOp::kOpen)) return kNoFile;
-  const FileHandle file = Inner().OpenForReplace(path);
-  AfterOp(FileOp::kOpen);
-  return file;
+  return Step(FileOp::kOpen, "", [&] { return Inner().OpenForReplace(path); });
 }
 
 FileHandle FailingFileSystem::CreateTempBeside(const CString& target, CString& tempPath) {
-  if (Next(FileOp::kCreateTemp)) return kNoFile;
-  const FileHandle file = Inner().CreateTempBeside(target, tempPath);
-  AfterOp(FileOp::kCreateTemp);
-  return file;
+  return Step(FileOp::kCreateTemp, "", [&] { return Inner().CreateTempBeside(target, tempPath); });
 }
 
 bool FailingFileSystem::QuerySize(FileHandle file, std::uint64_t& size) {
-  if (Next(FileOp::kQuerySize)) return false;
-  const bool known = Inner().QuerySize(file, size);
-  AfterOp(FileOp::kQuerySize);
-  return known;
+  return Step(FileOp::kQuerySize, "", [&] { return Inner().QuerySize(file, size); });
 }
 
 size_t FailingFileSystem::Read(FileHandle file, void* buffer, size_t count) {
-  if (Next(FileOp::kRead)) throw FileError("read: injected failure");
-  const size_t got = Inner().Read(file, buffer, count);
-  AfterOp(FileOp::kRead);
-  return got;
+  return Step(FileOp::kRead, "read: injected failure", [&] { return Inner().Read(file, buffer, count); });
 }
 
 void FailingFileSystem::Write(FileHandle file, const void* buffer, size_t count) {
@@ -97,27 +106,19 @@ void FailingFileSystem::Write(FileHandle file, const void* buffer, size_t count)
 }
 
 void FailingFileSystem::Seek(FileHandle file, std::uint64_t offset) {
-  if (Next(FileOp::kSeek)) throw FileError("lseek: injected failure");
-  Inner().Seek(file, offset);
-  AfterOp(FileOp::kSeek);
+  Step(FileOp::kSeek, "lseek: injected failure", [&] { Inner().Seek(file, offset); });
 }
 
 void FailingFileSystem::Reserve(FileHandle file, std::uint64_t size) {
-  if (Next(FileOp::kReserve)) throw FileError("posix_fallocate: injected failure");
-  Inner().Reserve(file, size);
-  AfterOp(FileOp::kReserve);
+  Step(FileOp::kReserve, "posix_fallocate: injected failure", [&] { Inner().Reserve(file, size); });
 }
 
 void FailingFileSystem::SetLength(FileHandle file, std::uint64_t size) {
-  if (Next(FileOp::kSetLength)) throw FileError("ftruncate: injected failure");
-  Inner().SetLength(file, size);
-  AfterOp(FileOp::kSetLength);
+  Step(FileOp::kSetLength, "ftruncate: injected failure", [&] { Inner().SetLength(file, size); });
 }
 
 void FailingFileSystem::Flush(FileHandle file) {
-  if (Next(FileOp::kFlush)) throw FileError("fsync: injected failure");
-  Inner().Flush(file);
-  AfterOp(FileOp::kFlush);
+  Step(FileOp::kFlush, "fsync: injected failure", [&] { Inner().Flush(file); });
 }
 
 void FailingFileSystem::Close(FileHandle file) {
@@ -129,9 +130,7 @@ void FailingFileSystem::Close(FileHandle file) {
 }
 
 void FailingFileSystem::Replace(const CString& tempPath, const CString& target) {
-  if (Next(FileOp::kReplace)) throw FileError("rename: injected failure");
-  Inner().Replace(tempPath, target);
-  AfterOp(FileOp::kReplace);
+  Step(FileOp::kReplace, "rename: injected failure", [&] { Inner().Replace(tempPath, target); });
 }
 
 }  // namespace lw::test

@@ -67,6 +67,8 @@ class FailingFileSystem : public ForwardingFileSystem {
   bool Next(FileOp op);
   // Raises the armed signal when `op` is the one it waits for.
   void AfterOp(FileOp op);
+  template <typename Pass>
+  auto Step(FileOp op, const char* failure, Pass pass) -> decltype(pass());
 
   std::array<int, static_cast<size_t>(FileOp::kCount)> counts_{};
   std::optional<FileOp> failOp_;
