@@ -216,6 +216,43 @@ void BM_SaveMap(benchmark::State& state) {
 }
 BENCHMARK(BM_SaveMap)->Arg(0)->Arg(1)->ArgName("flush")->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The floor of a save in place: the same bytes over the existing file, flushed.
+void BM_PlainOverwriteAndFlush(benchmark::State& state) {
+  BenchMap& map = Map();
+  map.Rewrite();
+  for (auto _ : state) {
+    const int fd = open(map.path.c_str(), O_WRONLY);
+    if (write(fd, map.bytes.data(), map.bytes.size()) != static_cast<ssize_t>(map.bytes.size())) {
+      state.SkipWithError("write failed");
+    }
+    fsync(fd);
+    close(fd);
+  }
+}
+BENCHMARK(BM_PlainOverwriteAndFlush)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// SaveMap of a map with a second hard link, which writes into the map: the
+// old bytes read back first, the length reserved, the bytes written, flushed.
+void BM_SaveMapInPlace(benchmark::State& state) {
+  BenchMap& map = Map();
+  SilentMessages messages;
+  lw::CBspFile bsp(messages);
+  map.Rewrite();
+  const std::filesystem::path other = map.folder / "other-name.bsp";
+  std::filesystem::remove(other);
+  std::filesystem::create_hard_link(map.path, other);
+  if (bsp.LoadMap(map.path.c_str()) != 0) state.SkipWithError("load failed");
+  for (auto _ : state) {
+    state.PauseTiming();
+    lw::CString text = map.displayText;
+    state.ResumeTiming();
+    lw::ToLumpText(text);
+    if (bsp.SaveMap(map.path.c_str(), text) != 0) state.SkipWithError("save failed");
+  }
+  std::filesystem::remove(other);
+}
+BENCHMARK(BM_SaveMapInPlace)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -1,8 +1,8 @@
 #include "platform/FileSave.h"
 
 #include <optional>
-#include <string>
 
+#include "platform/ImageBuffer.h"
 #include "platform/SaveInterruptions.h"
 
 namespace lw {
@@ -90,9 +90,10 @@ void FileSave::WriteInPlace(BytePieces pieces, const SaveInterruptions& interrup
   // The old bytes, to put back should a write fail half-way.
   std::uint64_t oldSize = 0;
   if (!files_.QuerySize(held_, oldSize)) throw FileError("the file's size cannot be read");
-  std::string old(static_cast<size_t>(oldSize), '\0');
+  // A map's size: memory that costs few page faults (see ImageBuffer).
+  ImageBuffer old(static_cast<size_t>(oldSize));
   files_.Seek(held_, 0);
-  if (files_.Read(held_, old.data(), old.size()) != old.size()) throw FileError("the file cannot be read whole");
+  if (files_.Read(held_, old.Data(), old.Size()) != old.Size()) throw FileError("the file cannot be read whole");
   // The last point where the save can stop with nothing touched; past it
   // the write is finished first, since stopping would break the file.
   if (interruptions.Requested()) throw FileError("interrupted");
@@ -110,7 +111,7 @@ void FileSave::WriteInPlace(BytePieces pieces, const SaveInterruptions& interrup
     try {
       if (written) {
         files_.Seek(held_, 0);
-        files_.Write(held_, old.data(), old.size());
+        files_.Write(held_, old.Data(), old.Size());
       }
       files_.SetLength(held_, oldSize);
       if (written) files_.Flush(held_);
