@@ -4,12 +4,9 @@ namespace lw {
 
 CFile::~CFile() { Abort(); }
 
-bool CFile::Open(const CString& path, Mode mode) {
+bool CFile::Open(const CString& path, Mode /*mode*/) {
   Abort();
-  switch (mode) {
-    case Mode::kRead: handle_ = files_->OpenRead(path); break;
-    case Mode::kWrite: handle_ = files_->OpenWrite(path); break;
-  }
+  handle_ = files_->OpenRead(path);
   if (handle_ == kNoFile) return false;
   path_ = path;
   return true;
@@ -21,17 +18,6 @@ size_t CFile::Read(void* buffer, size_t count) {
   if (count == 0) return 0;
   if (!IsOpen()) throw FileError("the file is not open");
   return files_->Read(handle_, buffer, count);
-}
-
-void CFile::Write(const void* buffer, size_t count) {
-  if (count == 0) return;
-  if (!IsOpen()) throw FileError("the file is not open");
-  files_->Write(handle_, buffer, count);
-}
-
-void CFile::Flush() {
-  if (!IsOpen()) throw FileError("the file is not open");
-  files_->Flush(handle_);
 }
 
 void CFile::Close() {

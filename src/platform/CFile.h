@@ -7,12 +7,13 @@
 
 namespace lw {
 
-// One open file: the handle, whether to close it on destruction, and its path.
-// A failed open returns false; a failed read, write, flush or close raises
+// One file open for reading: the handle, whether to close it on destruction,
+// and its path. A failed open returns false; a failed read or close raises
 // FileError. Abort never raises and is harmless on a closed file.
 class CFile {
  public:
-  enum class Mode { kRead, kWrite };
+  // Files are written through FileSave, which never truncates a file in use.
+  enum class Mode { kRead };
 
   explicit CFile(FileSystem& files = SystemFileSystem()) : files_(&files) {}
   CFile(const CFile&) = delete;
@@ -26,8 +27,6 @@ class CFile {
   // The file's whole size; false when the system cannot tell it.
   bool GetStatus(std::uint64_t& size);
   size_t Read(void* buffer, size_t count);
-  void Write(const void* buffer, size_t count);
-  void Flush();
   void Close();
   void Abort() noexcept;
 

@@ -41,8 +41,6 @@ class FileSystem {
 
   // An existing file, for reading, shared with no other program.
   virtual FileHandle OpenRead(const CString& path) = 0;
-  // A file for writing, created or truncated, shared with no other program.
-  virtual FileHandle OpenWrite(const CString& path) = 0;
   // Takes hold of an existing file that is about to be saved, for reading
   // and writing: fails when it is read-only (no write permission bit, even
   // for the superuser) or held open by another program. The file's bytes
@@ -105,7 +103,6 @@ class ForwardingFileSystem : public FileSystem {
   explicit ForwardingFileSystem(FileSystem& inner) : inner_(inner) {}
 
   FileHandle OpenRead(const CString& path) override { return inner_.OpenRead(path); }
-  FileHandle OpenWrite(const CString& path) override { return inner_.OpenWrite(path); }
   FileHandle OpenForReplace(const CString& path) override { return inner_.OpenForReplace(path); }
   std::optional<CString> ResolveLinks(const CString& path) override { return inner_.ResolveLinks(path); }
   SaveMethod ChooseSaveMethod(FileHandle held, const CString& target) override {

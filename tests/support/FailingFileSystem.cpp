@@ -76,10 +76,6 @@ FileHandle FailingFileSystem::OpenRead(const CString& path) {
   return Step(FileOp::kOpen, "", [&] { return Inner().OpenRead(path); });
 }
 
-FileHandle FailingFileSystem::OpenWrite(const CString& path) {
-  return Step(FileOp::kOpen, "", [&] { return Inner().OpenWrite(path); });
-}
-
 FileHandle FailingFileSystem::OpenForReplace(const CString& path) {
   return Step(FileOp::kOpen, "", [&] { return Inner().OpenForReplace(path); });
 }

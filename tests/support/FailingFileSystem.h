@@ -9,8 +9,8 @@
 namespace lw::test {
 
 // The kinds of file operation FailingFileSystem counts and can fail. kOpen
-// counts opens of existing files (to read, to write, to take hold of one
-// about to be saved); kCreateTemp the new files made beside them.
+// counts opens of existing files (to read, to take hold of one about to be
+// saved); kCreateTemp the new files made beside them.
 enum class FileOp {
   kOpen,
   kCreateTemp,
@@ -49,7 +49,6 @@ class FailingFileSystem : public ForwardingFileSystem {
   [[nodiscard]] bool Failed() const { return failed_; }
 
   FileHandle OpenRead(const CString& path) override;
-  FileHandle OpenWrite(const CString& path) override;
   FileHandle OpenForReplace(const CString& path) override;
   FileHandle CreateTempBeside(const CString& target, CString& tempPath) override;
   bool QuerySize(FileHandle file, std::uint64_t& size) override;

@@ -16,11 +16,6 @@ FileHandle MemoryFileSystem::OpenRead(const CString& path) {
   return Open(path.Str());
 }
 
-FileHandle MemoryFileSystem::OpenWrite(const CString& path) {
-  files[path.Str()].clear();
-  return Open(path.Str());
-}
-
 FileHandle MemoryFileSystem::OpenForReplace(const CString& path) { return Open(path.Str()); }
 
 SaveMethod MemoryFileSystem::ChooseSaveMethod(FileHandle held, const CString& /*target*/) {

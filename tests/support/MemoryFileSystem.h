@@ -12,7 +12,6 @@ namespace lw::test {
 class MemoryFileSystem : public FileSystem {
  public:
   FileHandle OpenRead(const CString& path) override;
-  FileHandle OpenWrite(const CString& path) override;
   FileHandle OpenForReplace(const CString& path) override;
   std::optional<CString> ResolveLinks(const CString& path) override { return path; }
   SaveMethod ChooseSaveMethod(FileHandle held, const CString& target) override;

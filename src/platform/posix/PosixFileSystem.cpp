@@ -81,15 +81,6 @@ class PosixFileSystem final : public FileSystem {
     return LockedRegular(open(path.GetString(), O_RDONLY | O_CLOEXEC));
   }
 
-  FileHandle OpenWrite(const CString& path) override {
-    const FileHandle file = LockedRegular(open(path.GetString(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-    if (file != kNoFile && ftruncate(ToFd(file), 0) != 0) {
-      close(ToFd(file));
-      return kNoFile;
-    }
-    return file;
-  }
-
   FileHandle OpenForReplace(const CString& path) override {
     struct stat info {};
     if (stat(path.GetString(), &info) == 0) {
