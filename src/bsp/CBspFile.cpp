@@ -48,15 +48,24 @@ struct OperationFailure {
   throw OperationFailure{message};
 }
 
-// A save's new bytes, decided before the disk is touched: the pieces to write
-// in order (the new header, spans of the image, the text) and what the image
+// A save's new bytes, decided before the disk is touched, and what the image
 // becomes once they are on disk.
 struct NewMapBytes {
   BspHeader header;  // the directory as written
   std::array<unsigned char, kBspHeaderSize> headerBytes{};
-  std::vector<std::span<const unsigned char>> pieces;
-  // The whole new file, when the layout is rebuilt.
+  // What follows the header: spans of the image and the text.
+  std::vector<std::span<const unsigned char>> rest;
+  // The whole new file, header included, when the layout is rebuilt.
   std::optional<ImageBuffer> rebuilt;
+
+  // The pieces to write, in order. Made where the object stays put, since
+  // the first one lies inside it.
+  [[nodiscard]] std::vector<std::span<const unsigned char>> Pieces() const {
+    if (rebuilt) return {std::as_const(*rebuilt).Bytes()};
+    std::vector<std::span<const unsigned char>> pieces = {headerBytes};
+    pieces.insert(pieces.end(), rest.begin(), rest.end());
+    return pieces;
+  }
 };
 
 }  // namespace
@@ -192,8 +201,8 @@ NewMapBytes CBspFile::Impl::PlanStandardSave(std::span<const unsigned char> lump
   next.header.lumps[kTexturesLump].offset = static_cast<std::int32_t>(texturesOffset);
   WriteBspHeader(next.header, next.headerBytes);
   const auto bytes = std::as_const(image).Bytes();
-  next.pieces = {next.headerBytes, bytes.subspan(kBspHeaderSize, static_cast<size_t>(entities.offset) - kBspHeaderSize),
-                 lumpText, LumpBytes(bytes, textures)};
+  next.rest = {bytes.subspan(kBspHeaderSize, static_cast<size_t>(entities.offset) - kBspHeaderSize), lumpText,
+               LumpBytes(bytes, textures)};
   return next;
 }
 
@@ -214,7 +223,6 @@ NewMapBytes CBspFile::Impl::PlanRebuiltSave(std::span<const unsigned char> lumpT
         index == entityIndex ? lumpText.data() : image.Data() + header.lumps[static_cast<size_t>(index)].offset;
     if (placed.length > 0) std::memcpy(out.Data() + placed.offset, from, static_cast<size_t>(placed.length));
   }
-  next.pieces = {std::as_const(out).Bytes()};
   return next;
 }
 
@@ -261,7 +269,7 @@ int CBspFile::SaveMap(const CString& path, CString& text) {
                                                   text.Size() + 1);  // with its NUL
     NewMapBytes next = self.PlanSave(lumpText, fileName);
     CString savedMessage = FormatString(kSavedText, fileName.GetString());
-    save.Commit(next.pieces);
+    save.Commit(next.Pieces());
     // Growing the image may fail for want of memory; the map is saved by
     // then, so the image is let go and the next load reads the map afresh.
     try {

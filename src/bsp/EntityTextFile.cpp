@@ -35,7 +35,7 @@ TextFileResult SaveEntityTextFile(FileSystem& files, const CString& path, std::s
   const std::span<const unsigned char> piece(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
   try {
     save.Commit(BytePieces(&piece, 1));
-  } catch (const FileError&) {
+  } catch (...) {  // a failed write, or no memory for the old bytes
     return TextFileResult::kNotWritten;
   }
   return TextFileResult::kWritten;

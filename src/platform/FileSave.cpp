@@ -38,8 +38,8 @@ bool FileSave::Open(const CString& path) {
 
 void FileSave::Commit(BytePieces pieces) {
   if (held_ == kNoFile) throw FileError("the file is not held");
-  method_ = files_.ChooseSaveMethod(held_, target_);
-  if (method_ == SaveMethod::kStream) {
+  const SaveMethod method = files_.ChooseSaveMethod(held_, target_);
+  if (method == SaveMethod::kStream) {
     // Nothing to replace and nothing to clean up; a reader that stalls must
     // not keep Ctrl+C from ending the program either.
     try {
@@ -53,9 +53,8 @@ void FileSave::Commit(BytePieces pieces) {
   // Made first, so that a held request is delivered only after the cleanup.
   const SaveInterruptions interruptions;
   try {
-    if (method_ == SaveMethod::kInPlace || !TryReplace(pieces, interruptions)) {
-      if (method_ == SaveMethod::kCreate) throw FileError("no new file can be made in the folder");
-      method_ = SaveMethod::kInPlace;
+    if (method == SaveMethod::kInPlace || !TryReplace(pieces, interruptions)) {
+      if (method == SaveMethod::kCreate) throw FileError("no new file can be made in the folder");
       WriteInPlace(pieces, interruptions);
     }
   } catch (...) {
@@ -72,17 +71,19 @@ bool FileSave::TryReplace(BytePieces pieces, const SaveInterruptions& interrupti
   }
   WritePieces(files_, temp_, pieces, &interruptions);
   files_.Flush(temp_);
-  const FileHandle temp = temp_;
-  temp_ = kNoFile;
-  files_.Close(temp);
   // Let go of the file before the rename: Windows renames nothing over an
-  // open file.
+  // open file. The new file stays open, and locked, until it has taken the
+  // map's place, so that no other save takes it for a killed one's.
   const FileHandle held = held_;
   held_ = kNoFile;
   files_.Close(held);
   if (interruptions.Requested()) throw FileError("interrupted");
   files_.Replace(tempPath_, target_);
   tempPath_.Empty();
+  // Its bytes reached the disk with the flush; closing can change nothing now.
+  const FileHandle temp = temp_;
+  temp_ = kNoFile;
+  files_.Abort(temp);
   return true;
 }
 
@@ -102,11 +103,16 @@ void FileSave::WriteInPlace(BytePieces pieces, const SaveInterruptions& interrup
   bool written = false;
   try {
     if (newSize > oldSize) files_.Reserve(held_, newSize);
-    written = true;
     files_.Seek(held_, 0);
+    written = true;
     WritePieces(files_, held_, pieces);
-    if (newSize < oldSize) files_.SetLength(held_, newSize);
     files_.Flush(held_);
+    // Cut only once the new bytes are on the disk: putting the old ones back
+    // after a failed flush must not need the disk space a cut gave away.
+    if (newSize < oldSize) {
+      files_.SetLength(held_, newSize);
+      files_.Flush(held_);
+    }
   } catch (...) {
     try {
       if (written) {
@@ -150,7 +156,7 @@ bool SaveFileBytes(FileSystem& files, const CString& path, std::string_view byte
   try {
     save.Commit(BytePieces(&piece, 1));
     return true;
-  } catch (const FileError&) {
+  } catch (...) {  // a failed write, or no memory for the old bytes
     return false;
   }
 }

@@ -35,8 +35,6 @@ class FileSave {
   // of it left behind. False when the file is read-only, held by another
   // program, or its links loop.
   bool Open(const CString& path);
-  // The file being saved: the end of the path's chain of links.
-  [[nodiscard]] const CString& Target() const { return target_; }
 
   // Puts `pieces` on disk as the file's whole new content and lets go of the
   // file. Raises FileError when it cannot; the file then keeps its old bytes
@@ -47,8 +45,6 @@ class FileSave {
   // Lets go of the file without saving. Never raises.
   void Abort() noexcept;
 
-  // How the last Commit reached the disk (or tried to).
-  [[nodiscard]] SaveMethod Method() const { return method_; }
   // After a failed in-place save whose old bytes could not be put back.
   [[nodiscard]] bool LeftDamaged() const { return damaged_; }
 
@@ -63,7 +59,6 @@ class FileSave {
   FileHandle held_ = kNoFile;
   FileHandle temp_ = kNoFile;
   CString tempPath_;
-  SaveMethod method_ = SaveMethod::kReplace;
   bool damaged_ = false;
 };
 

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -328,6 +331,14 @@ TEST_F(CliTest, FilesTheCommandLineWritesNeverLandOnAMap) {
   }
   EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"backup.ent", "cs_other.bsp", "de_made.bsp", "elsewhere",
                                                       "link.bsp"}));
+  // A descriptor the program was given (/dev/stdout after `>> FILE`) is
+  // written where it writes, after what is there.
+  WriteFileBytes(backup, "earlier output\n");
+  const int shellOutput = open(backup.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  const CliResult toDescriptor = RunArgs({"export", map_, "-o", "/dev/fd/" + std::to_string(shellOutput)});
+  close(shellOutput);
+  EXPECT_EQ(toDescriptor.status, 0) << toDescriptor.err;
+  EXPECT_EQ(ReadFileBytes(backup), "earlier output\n" + stored);
 }
 
 TEST(TerminalMessagesTest, ConfirmationsGoToStdoutErrorsToStderrQuestionsAnswerAsTold) {

@@ -11,7 +11,13 @@ void FailingFileSystem::FailAt(FileOp op, int k) {
   failAt_ = k;
   shortWriteBytes_.reset();
   signal_.reset();
+  failFromThenOn_ = false;
   failed_ = false;
+}
+
+void FailingFileSystem::FailFrom(FileOp op, int k) {
+  FailAt(op, k);
+  failFromThenOn_ = true;
 }
 
 void FailingFileSystem::ShortWriteAt(int k, size_t bytesWritten) {
@@ -30,12 +36,13 @@ void FailingFileSystem::Reset() {
   failAt_ = 0;
   shortWriteBytes_.reset();
   signal_.reset();
+  failFromThenOn_ = false;
   failed_ = false;
 }
 
 bool FailingFileSystem::Next(FileOp op) {
   const int count = ++counts_[static_cast<size_t>(op)];
-  if (failOp_ != op || count != failAt_ || signal_) return false;
+  if (failOp_ != op || signal_ || (failFromThenOn_ ? count < failAt_ : count != failAt_)) return false;
   failed_ = true;
   return true;
 }

@@ -36,6 +36,8 @@ class FailingFileSystem : public ForwardingFileSystem {
 
   // Only one failure is armed at a time; arming another replaces it.
   void FailAt(FileOp op, int k);
+  // Every operation of `op` from the k-th on fails, as on a disk that died.
+  void FailFrom(FileOp op, int k);
   // The k-th write puts only `bytesWritten` bytes on disk, then raises.
   void ShortWriteAt(int k, size_t bytesWritten);
   // Raises `signal` in this process just after the k-th operation of `op`
@@ -74,6 +76,7 @@ class FailingFileSystem : public ForwardingFileSystem {
   int failAt_ = 0;
   std::optional<size_t> shortWriteBytes_;
   std::optional<int> signal_;
+  bool failFromThenOn_ = false;
   bool failed_ = false;
 };
 

@@ -59,6 +59,27 @@ void SyncFolder(const std::string& path) {
   }
 }
 
+// Whether `path` names a descriptor the program already has open
+// (/dev/stdout, /dev/fd/N, /proc/self/fd/N), directly or through links. Such
+// a file is written where the descriptor writes, as a shell redirection
+// would: replacing the file behind it would lose what the shell or the
+// program wrote there before.
+bool NamesAnOpenDescriptor(const std::string& path) {
+  const auto isDescriptorPath = [](std::string_view name) {
+    return name.starts_with("/proc/") || name.starts_with("/dev/fd/");
+  };
+  std::string current = path;
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    if (isDescriptorPath(current)) return true;
+    char text[4096];
+    const ssize_t length = readlink(current.c_str(), text, sizeof(text) - 1);
+    if (length <= 0) return false;
+    const std::string next(text, static_cast<size_t>(length));
+    current = next.front() == '/' || current.find('/') == std::string::npos ? next : FolderOf(current) + "/" + next;
+  }
+  return false;
+}
+
 // A name no other save picks at the same moment.
 std::string RandomSuffix() {
   static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -82,6 +103,10 @@ class PosixFileSystem final : public FileSystem {
   }
 
   FileHandle OpenForReplace(const CString& path) override {
+    if (NamesAnOpenDescriptor(path.Str())) {
+      const int fd = open(path.GetString(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
+      return fd < 0 ? kNoFile : fd;
+    }
     struct stat info {};
     if (stat(path.GetString(), &info) == 0) {
       if ((info.st_mode & 0222) == 0 || access(path.GetString(), W_OK) != 0) return kNoFile;
@@ -104,6 +129,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   std::optional<CString> ResolveLinks(const CString& path) override {
+    if (NamesAnOpenDescriptor(path.Str())) return path;
     std::string current = path.Str();
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
       struct stat info {};
@@ -130,7 +156,7 @@ class PosixFileSystem final : public FileSystem {
     struct stat info {};
     if (fstat(ToFd(held), &info) != 0) return SaveMethod::kReplace;
     if (S_ISDIR(info.st_mode)) return SaveMethod::kCreate;
-    if (!S_ISREG(info.st_mode)) return SaveMethod::kStream;
+    if (!S_ISREG(info.st_mode) || NamesAnOpenDescriptor(target.Str())) return SaveMethod::kStream;
     // A new file would take this name only: the other names would keep the
     // old bytes.
     if (info.st_nlink > 1) return SaveMethod::kInPlace;
@@ -174,9 +200,12 @@ class PosixFileSystem final : public FileSystem {
           continue;
         }
         const std::string path = folder + "/" + *it;
-        const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        // Only the plain files saves make; a pipe named like one would
+        // otherwise keep the open waiting.
+        const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat info {};
         // A save still writing this one holds its lock.
-        if (fd >= 0 && TakeLock(fd)) unlink(path.c_str());
+        if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && TakeLock(fd)) unlink(path.c_str());
         if (fd >= 0) close(fd);
         it = found.erase(it);
       }
@@ -344,7 +373,11 @@ class PosixFileSystem final : public FileSystem {
     if (length > 0 && fsetxattr(fd, kAccessListAttribute, accessList.data(), static_cast<size_t>(length), 0) != 0) {
       return false;
     }
-    if (length < 0 && errno != ENODATA && errno != EOPNOTSUPP) return false;
+    if (length < 0) {
+      if (errno != ENODATA && errno != EOPNOTSUPP) return false;
+      // A list the new file took from its folder's default one is not the map's.
+      if (fremovexattr(fd, kAccessListAttribute) != 0 && errno != ENODATA && errno != EOPNOTSUPP) return false;
+    }
     return fchmod(fd, info.st_mode & 07777) == 0;
   }
 

@@ -9,10 +9,9 @@ namespace lw {
 namespace {
 
 // The signals that ask the program to end and that a save holds back.
-constexpr std::array<int, 3> kEndingSignals = {SIGINT, SIGTERM, SIGHUP};
+constexpr std::array<int, 4> kEndingSignals = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
 
 volatile std::sig_atomic_t gHeldSignal = 0;
-int gDepth = 0;
 std::array<struct sigaction, kEndingSignals.size()> gSavedActions{};
 struct sigaction gSavedFileSizeAction {};
 
@@ -23,7 +22,6 @@ extern "C" void HoldSignal(int signal) {
 }  // namespace
 
 SaveInterruptions::SaveInterruptions() {
-  if (gDepth++ > 0) return;
   gHeldSignal = 0;
   struct sigaction hold {};
   hold.sa_handler = HoldSignal;
@@ -43,7 +41,6 @@ SaveInterruptions::SaveInterruptions() {
 }
 
 SaveInterruptions::~SaveInterruptions() {
-  if (--gDepth > 0) return;
   for (size_t i = 0; i < kEndingSignals.size(); ++i) sigaction(kEndingSignals[i], &gSavedActions[i], nullptr);
   sigaction(SIGXFSZ, &gSavedFileSizeAction, nullptr);
   const int held = gHeldSignal;
