@@ -15,6 +15,7 @@ constexpr std::string_view kClassnameKey = "\"classname\"";
 constexpr size_t kPlaneRecordSize = 20;
 constexpr size_t kPlaneTypeField = 16;
 constexpr std::int32_t kMaxPlaneType = 5;
+constexpr size_t kPlaneRecordsChecked = 4096;
 
 bool AllZero(std::span<const unsigned char> bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](unsigned char byte) { return byte == 0; });
@@ -54,7 +55,10 @@ bool LooksLikeText(std::span<const unsigned char> lumpBytes) {
 bool LooksLikePlanes(std::span<const unsigned char> lumpBytes) {
   if (lumpBytes.size() % kPlaneRecordSize != 0) return false;
   const LittleEndianBytes bytes(lumpBytes);
-  for (size_t record = 0; record < lumpBytes.size(); record += kPlaneRecordSize) {
+  // Text fails at its first record already; the first few thousand tell
+  // planes from anything else without reading a large map's planes whole.
+  const size_t checked = std::min(lumpBytes.size(), kPlaneRecordsChecked * kPlaneRecordSize);
+  for (size_t record = 0; record < checked; record += kPlaneRecordSize) {
     const std::optional<std::int32_t> type = bytes.Int32At(record + kPlaneTypeField);
     if (!type || *type < 0 || *type > kMaxPlaneType) return false;
   }

@@ -25,8 +25,9 @@ bool EndsInItsOnlyNul(std::span<const unsigned char> lumpBytes);
 bool LooksLikeText(std::span<const unsigned char> lumpBytes);
 
 // A lump made of whole plane records (a normal of three floats, a distance,
-// a type from 0 to 5: 20 bytes each), as the compile tools write the planes.
-// Entity text never is one: its bytes cannot make a type of 0 to 5.
+// a type from 0 to 5: 20 bytes each), as the compile tools write the planes;
+// the types of the first few thousand are checked. Entity text never is one:
+// its bytes cannot make a type of 0 to 5.
 bool LooksLikePlanes(std::span<const unsigned char> lumpBytes);
 
 // The directory entry that holds the entity text: 0, or 1 when the first two
