@@ -7,11 +7,13 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <map>
 #include <new>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,23 +61,27 @@ void SyncFolder(const std::string& path) {
   }
 }
 
+// Where the link `path` leads: its text, taken from the link's own folder
+// when relative. Nothing when `path` is no link or its text cannot be read.
+std::optional<std::string> LinkTarget(const std::string& path) {
+  std::array<char, 4096> text{};
+  const ssize_t length = readlink(path.c_str(), text.data(), text.size());
+  if (length <= 0 || static_cast<size_t>(length) >= text.size()) return std::nullopt;
+  std::string next(text.data(), static_cast<size_t>(length));
+  if (next.front() == '/' || path.find('/') == std::string::npos) return next;
+  return FolderOf(path) + "/" + next;
+}
+
 // Whether `path` names a descriptor the program already has open
 // (/dev/stdout, /dev/fd/N, /proc/self/fd/N), directly or through links. Such
 // a file is written where the descriptor writes, as a shell redirection
 // would: replacing the file behind it would lose what the shell or the
 // program wrote there before.
 bool NamesAnOpenDescriptor(const std::string& path) {
-  const auto isDescriptorPath = [](std::string_view name) {
-    return name.starts_with("/proc/") || name.starts_with("/dev/fd/");
-  };
-  std::string current = path;
-  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-    if (isDescriptorPath(current)) return true;
-    char text[4096];
-    const ssize_t length = readlink(current.c_str(), text, sizeof(text) - 1);
-    if (length <= 0) return false;
-    const std::string next(text, static_cast<size_t>(length));
-    current = next.front() == '/' || current.find('/') == std::string::npos ? next : FolderOf(current) + "/" + next;
+  std::optional<std::string> current = path;
+  for (int hop = 0; hop < kMaxLinkHops && current; ++hop) {
+    if (current->starts_with("/proc/") || current->starts_with("/dev/fd/")) return true;
+    current = LinkTarget(*current);
   }
   return false;
 }
@@ -142,12 +148,9 @@ class PosixFileSystem final : public FileSystem {
         return CString(stat(path.GetString(), &followed) == 0 ? path.Str() : current);
       }
       if (!S_ISLNK(info.st_mode)) return CString(current);
-      std::vector<char> text(static_cast<size_t>(info.st_size > 0 ? info.st_size : 255) + 1);
-      const ssize_t length = readlink(current.c_str(), text.data(), text.size());
-      if (length < 0 || static_cast<size_t>(length) >= text.size()) return std::nullopt;
-      std::string next(text.data(), static_cast<size_t>(length));
-      if (next.empty()) return std::nullopt;
-      current = next.front() == '/' || current.find('/') == std::string::npos ? next : FolderOf(current) + "/" + next;
+      std::optional<std::string> next = LinkTarget(current);
+      if (!next) return std::nullopt;
+      current = std::move(*next);
     }
     return std::nullopt;
   }
