@@ -82,7 +82,8 @@ BatchProgress::~BatchProgress() { Clear(); }
 
 void BatchProgress::Show(size_t number, const CString& name) {
   if (!shown_) return;
-  std::string line = FormatString("[%zu/%zu] %s", number, total_, name.GetString()).Str();
+  // Counted by hand: the C runtime of older Windows knows no %zu.
+  std::string line = "[" + std::to_string(number) + "/" + std::to_string(total_) + "] " + name.Str();
   if (line.size() > kProgressWidth) line.resize(kProgressWidth);
   const size_t padding = width_ > line.size() ? width_ - line.size() : 0;
   err_ << '\r' << line << std::string(padding, ' ');

@@ -433,7 +433,7 @@ void PrintHelp(std::ostream& out) {
       << "\nOptions:\n"
       << "  --yes, -y               answer yes to every question (the default answer is no)\n"
       << "  --codepage N            scan text in ANSI code page N; 932, 936, 949 and 950 are\n"
-      << "                          double-byte (default 1252)\n"
+      << "                          double-byte (default: the system's; 1252 outside Windows)\n"
       << "  --help, -h              this help\n"
       << "  --version               the program's version\n\n"
       << "Exit status: 0 success, 1 failure, 2 usage error.\n";

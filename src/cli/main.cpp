@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "platform/CodePage.h"
 #include "platform/CommandLine.h"
 
 #if defined(_WIN32)
@@ -33,6 +34,8 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
   lw::SetCommandLine(argc, argv);
+  // Text is scanned in the system's code page unless --codepage says otherwise.
+  lw::CodePage::SetActive(lw::SystemCodePage());
   const std::vector<std::string> args(argv + 1, argv + argc);
   return lw::RunCli(args, std::cin, std::cout, std::cerr, StandardErrorIsTerminal());
 }

@@ -26,6 +26,10 @@ class CodePage {
   [[nodiscard]] static bool IsKnown(unsigned id);
 };
 
+// The code page the system runs in: the active ANSI code page on Windows,
+// single-byte elsewhere. Both programs start in it.
+unsigned SystemCodePage();
+
 inline constexpr size_t kNotFound = static_cast<size_t>(-1);
 
 // Length of the character starting at text[pos]: 2 for a lead byte followed by
