@@ -61,52 +61,149 @@ def ParseColour(text):
     return tuple(values)
 
 
-def FlattenPath(path):
-    """Turns a path of [x, y] points and {"q": [cx, cy, x, y]} quadratic curves into points."""
+def FlattenPath(path, place):
+    """Turns a path of [x, y] points and {"q": [cx, cy, x, y]} quadratic curves into points.
+
+    `place` moves each given point onto the render's pixel grid before the curves are cut
+    into pieces, so a curve stays smooth however its ends were moved.
+    """
     points = []
     for step in path:
         if isinstance(step, dict):
             if not points:
                 raise IconError("a path must start with a point, not a curve")
-            cx, cy, x, y = step["q"]
+            cx, cy = place(step["q"][0], step["q"][1])
+            x, y = place(step["q"][2], step["q"][3])
             x0, y0 = points[-1]
             for i in range(1, kCurvePieces + 1):
                 t = i / kCurvePieces
                 u = 1.0 - t
                 points.append((u * u * x0 + 2 * u * t * cx + t * t * x, u * u * y0 + 2 * u * t * cy + t * t * y))
         else:
-            x, y = step
-            points.append((float(x), float(y)))
+            points.append(place(step[0], step[1]))
     return points
 
 
+class PixelGrid:
+    """Moves the picture's grid lines onto whole pixels of one render size.
+
+    The picture is laid out on a grid of `step` units. At sizes where a grid cell is a
+    whole number of pixels nothing moves; at 22 or 24 px each grid line goes to the
+    nearest pixel edge, rounding toward the middle so the picture stays symmetric, and
+    what lies between two grid lines is stretched to fit. Without this a one-cell stroke
+    smears over two half-lit pixels at those sizes.
+    """
+
+    def __init__(self, canvas, size, step):
+        self.canvas = canvas
+        self.size = size
+        self.unitsPerPixel = canvas / size
+        self.step = float(step) if step else 0.0
+
+    def SnapLine(self, u):
+        position = u / self.unitsPerPixel
+        if position * 2 < self.size:
+            snapped = math.floor(position + 0.5)
+        else:
+            snapped = math.ceil(position - 0.5)
+        return snapped * self.unitsPerPixel
+
+    def Map(self, u):
+        if not self.step:
+            return float(u)
+        below = math.floor(u / self.step) * self.step
+        above = below + self.step
+        start, end = self.SnapLine(below), self.SnapLine(above)
+        return start + (u - below) * (end - start) / self.step
+
+    def Point(self, x, y):
+        return self.Map(x), self.Map(y)
+
+    def ThinPixels(self, units):
+        """How many whole pixels a stroke or a bar one grid cell thick gets: at least one,
+        and rounded down from a half, so that at 24 px the braces and the bars stay alike."""
+        return max(1, math.ceil(units / self.unitsPerPixel - 0.5))
+
+    def PenWidth(self, width):
+        if not self.step:
+            return float(width)
+        return self.ThinPixels(width) * self.unitsPerPixel
+
+    def Span(self, start, length):
+        """Places an edge-to-edge span. One grid cell or less keeps its own thickness in
+        whole pixels (the grid's cells come out one or two pixels wide at 22 px); the edge
+        farther from the middle gives way."""
+        a, b = self.Map(start), self.Map(start + length)
+        if not self.step or length > self.step:
+            return a, b
+        size = self.ThinPixels(length) * self.unitsPerPixel
+        if abs(a - self.canvas / 2) > abs(b - self.canvas / 2):
+            return b - size, b
+        return a, a + size
+
+    def PenPoint(self, penWidth):
+        """Places a pen's path so that its edges fall on pixel edges: an odd pen runs
+        through pixel centres, an even one along pixel edges."""
+        if not self.step:
+            return self.Point
+        pixels = round(penWidth / self.unitsPerPixel)
+        offset = 0.5 if pixels % 2 else 0.0
+
+        def Place(x, y):
+            return tuple((math.floor(self.Map(u) / self.unitsPerPixel - offset + 0.5) + offset) * self.unitsPerPixel
+                         for u in (x, y))
+
+        return Place
+
+
+kShapeFields = {
+    "rect": ("x", "y", "w", "h"),
+    "roundrect": ("x", "y", "w", "h"),
+    "circle": ("cx", "cy", "r"),
+    "polygon": ("points",),
+    "stroke": ("path", "width"),
+}
+
+
 def LoadPicture(path):
+    """Reads and checks the picture; returns (canvas, grid step, [(shape, colour)])."""
     with open(path, "r", encoding="utf-8") as f:
         picture = json.load(f)
+    if not isinstance(picture, dict) or not isinstance(picture.get("shapes"), list):
+        raise IconError("%s: expected an object with a list of \"shapes\"" % path)
     canvas = float(picture.get("canvas", 256))
+    step = float(picture.get("grid", 0))
     shapes = []
     for number, shape in enumerate(picture["shapes"], 1):
-        kind = shape.get("type")
+        kind = shape.get("type") if isinstance(shape, dict) else None
+        if kind not in kShapeFields:
+            raise IconError("%s: shape %d: unknown shape type %r" % (path, number, kind))
+        missing = [name for name in kShapeFields[kind] + ("fill",) if name not in shape]
+        if missing:
+            raise IconError("%s: shape %d (%s) lacks %s" % (path, number, kind, ", ".join(missing)))
         try:
             colour = ParseColour(shape["fill"])
-            if kind == "rect":
-                geometry = RoundRect(shape["x"], shape["y"], shape["w"], shape["h"], 0)
-            elif kind == "roundrect":
-                geometry = RoundRect(shape["x"], shape["y"], shape["w"], shape["h"], shape.get("r", 0))
-            elif kind == "circle":
-                geometry = Circle(shape["cx"], shape["cy"], shape["r"])
-            elif kind == "polygon":
-                geometry = Polygon(FlattenPath(shape["points"]))
-            elif kind == "stroke":
-                geometry = Stroke(FlattenPath(shape["path"]), shape["width"])
-            else:
-                raise IconError("unknown shape type %r" % (kind,))
-        except KeyError as missing:
-            raise IconError("%s: shape %d (%s) lacks %s" % (path, number, kind, missing))
-        except IconError as error:
-            raise IconError("%s: shape %d: %s" % (path, number, error))
-        shapes.append((geometry, colour))
-    return canvas, shapes
+            # Build it once at full size so that a bad path shows up now, not at some render size.
+            MakeGeometry(shape, PixelGrid(canvas, int(canvas), 0))
+        except (IconError, KeyError, TypeError, ValueError) as error:
+            raise IconError("%s: shape %d (%s): %s" % (path, number, kind, error))
+        shapes.append((shape, colour))
+    return canvas, step, shapes
+
+
+def MakeGeometry(shape, grid):
+    kind = shape["type"]
+    if kind in ("rect", "roundrect"):
+        x0, x1 = grid.Span(shape["x"], shape["w"])
+        y0, y1 = grid.Span(shape["y"], shape["h"])
+        return RoundRect(x0, y0, x1 - x0, y1 - y0, shape.get("r", 0) if kind == "roundrect" else 0)
+    if kind == "circle":
+        cx, cy = grid.Point(shape["cx"], shape["cy"])
+        return Circle(cx, cy, shape["r"])
+    if kind == "polygon":
+        return Polygon(FlattenPath(shape["points"], grid.Point))
+    width = grid.PenWidth(shape["width"])
+    return Stroke(FlattenPath(shape["path"], grid.PenPoint(width)), width)
 
 
 # ---------------------------------------------------------------- shapes as spans per row
@@ -219,16 +316,18 @@ class Stroke:
 # ---------------------------------------------------------------- rasterising
 
 
-def Render(canvas, shapes, size):
+def Render(canvas, step, shapes, size):
     """Returns size*size straight-alpha (r, g, b, a) pixels, rows top to bottom."""
+    grid = PixelGrid(canvas, size, step)
+    geometries = [(MakeGeometry(shape, grid), colour) for shape, colour in shapes]
     subsamples = max(kMinSubsamples, kMaxSupersampledSide // size)
     side = size * subsamples
     scale = canvas / side
     # Each subsample holds the number of the shape colour that covers it last; 0 is empty.
     colours = [(0, 0, 0, 0)]
     colourNumbers = {}
-    grid = [bytearray(side) for _ in range(side)]
-    for geometry, colour in shapes:
+    cover = [bytearray(side) for _ in range(side)]
+    for geometry, colour in geometries:
         if colour not in colourNumbers:
             if len(colours) == 256:
                 raise IconError("more than 255 different fill colours")
@@ -240,7 +339,7 @@ def Render(canvas, shapes, size):
         lastRow = min(side - 1, int(math.ceil(bottom / scale - 0.5)))
         for row in range(firstRow, lastRow + 1):
             y = (row + 0.5) * scale
-            line = grid[row]
+            line = cover[row]
             for x0, x1 in geometry.Spans(y):
                 # Subsample column c sits at x = (c + 0.5) * scale and is covered when x0 <= x < x1.
                 first = max(0, int(math.ceil(x0 / scale - 0.5)))
@@ -251,7 +350,7 @@ def Render(canvas, shapes, size):
     count = subsamples * subsamples
     pixels = []
     for py in range(size):
-        block = grid[py * subsamples:(py + 1) * subsamples]
+        block = cover[py * subsamples:(py + 1) * subsamples]
         for px in range(size):
             cells = b"".join(line[px * subsamples:(px + 1) * subsamples] for line in block)
             r = g = b = a = 0
@@ -422,15 +521,15 @@ def Main(argv):
         parser.error("nothing to write: give --ico, --png or --png-dir")
 
     try:
-        canvas, shapes = LoadPicture(args.source)
+        canvas, step, shapes = LoadPicture(args.source)
         renders = {}
         for size, path in jobs:
             if size not in renders:
-                renders[size] = Render(canvas, shapes, size)
+                renders[size] = Render(canvas, step, shapes, size)
             WriteFile(path, EncodePng(renders[size], size))
         if args.ico:
             if kIcoSize not in renders:
-                renders[kIcoSize] = Render(canvas, shapes, kIcoSize)
+                renders[kIcoSize] = Render(canvas, step, shapes, kIcoSize)
             WriteFile(args.ico, EncodeIco(renders[kIcoSize], kIcoSize))
     except (IconError, OSError, ValueError) as error:
         print("draw_icon: %s" % error, file=sys.stderr)
