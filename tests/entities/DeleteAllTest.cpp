@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "entities/DeleteAllPass.h"
 #include "entities/InMemoryEntityEdit.h"
 #include "platform/CodePage.h"
 #include "support/ReferenceEntitySearch.h"
@@ -60,6 +61,20 @@ std::string Escaped(const std::string& text) {
     }
   }
   return out;
+}
+
+bool StartsLine(std::string_view text, size_t pos) { return pos == 0 || pos == text.size() || text[pos - 1] == '\n'; }
+
+// The window's edit takes Delete All's result as one replacement; it must give
+// the same text and never cut a line (and so a double-byte character) in two.
+void ExpectOneReplacementGives(const std::string& before, const std::string& after, const std::string& context) {
+  const TextReplacement change = SingleReplacement(before, after);
+  std::string replaced = before;
+  replaced.replace(change.start, change.removedLength, change.inserted);
+  ASSERT_EQ(Escaped(replaced), Escaped(after)) << context;
+  const size_t end = change.start + change.removedLength;
+  ASSERT_TRUE(StartsLine(before, change.start) && StartsLine(before, end)) << context;
+  ASSERT_TRUE(StartsLine(after, change.start + change.inserted.size())) << context;
 }
 
 std::string Block(const std::string& classname, const std::string& lineEnd = "\r\n") {
@@ -136,6 +151,7 @@ TEST(DeleteAll, AgreesWithThePlainRuleOnRandomTexts) {
       ASSERT_EQ(onePass.count, reference.count) << context;
       if (reference.count > 0) {
         ASSERT_EQ(onePass.selStart, reference.caret) << context;
+        ASSERT_NO_FATAL_FAILURE(ExpectOneReplacementGives(text, onePass.text, context));
       }
     }
   }
