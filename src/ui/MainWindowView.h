@@ -5,11 +5,12 @@
 #include "entities/EntityEdit.h"
 #include "platform/CString.h"
 #include "platform/Messages.h"
+#include "ui/Resource.h"
 
 namespace lw {
 
 // Control IDs that the logic names.
-inline constexpr int kIdFind = 6;
+inline constexpr int kIdFind = IDC_FIND;
 
 // What the main window's logic asks of a window. Each front end implements it
 // over its own controls; the command line and the tests use an in-memory one.
