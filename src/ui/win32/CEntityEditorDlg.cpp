@@ -1,0 +1,174 @@
+#include "ui/win32/CEntityEditorDlg.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "platform/Paths.h"
+#include "ui/Resource.h"
+
+namespace lw::win32 {
+namespace {
+
+HINSTANCE ResourceInstance() { return GetModuleHandleA(nullptr); }
+
+lw::CEntityEditorDlg::Options EditorOptions(const MainWindowServices& services) {
+  return {services.commandLine, services.entityDumpPath.IsEmpty() ? EntityDumpPath() : services.entityDumpPath};
+}
+
+// The folder picker's flags: only file-system folders and their ancestors.
+constexpr UINT kPickerFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
+
+}  // namespace
+
+const MessageEntry<CEntityEditorDlg> CEntityEditorDlg::kMessageMap[] = {
+    CommandRow(BN_CLICKED, IDC_BROWSE, &CEntityEditorDlg::OnBrowse),
+    CommandRow(BN_CLICKED, IDC_SAVE, &CEntityEditorDlg::OnSave),
+    CommandRow(BN_CLICKED, IDC_DELETE, &CEntityEditorDlg::OnDelete),
+    CommandRow(BN_CLICKED, IDC_DELETE_ALL, &CEntityEditorDlg::OnDeleteAll),
+    CommandRow(BN_CLICKED, IDC_FIND, &CEntityEditorDlg::OnFind),
+    CommandRow(BN_CLICKED, IDC_FIND_NEXT, &CEntityEditorDlg::OnFindNext),
+    MessageRow(WM_DESTROY, &CEntityEditorDlg::OnDestroy),
+    CommandRow(LBN_SELCHANGE, IDC_MAP_LIST, &CEntityEditorDlg::OnSelchangeMapList),
+    CommandRow(CBN_SELCHANGE, IDC_ENTITY_COMBO, &CEntityEditorDlg::OnFind),
+    MessageRow(WM_SYSCOMMAND, &CEntityEditorDlg::OnSysCommand),
+    MessageRow(WM_PAINT, &CEntityEditorDlg::OnPaint),
+    MessageRow(WM_QUERYDRAGICON, &CEntityEditorDlg::OnQueryDragIcon),
+    MessageRow(WM_SETCURSOR, &CEntityEditorDlg::OnSetCursor),
+};
+
+CEntityEditorDlg::CEntityEditorDlg(const MainWindowServices& services)
+    : Dialog(IDD_MAIN, nullptr),
+      icon_(LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      editor_(*this, services.settings != nullptr ? *services.settings : SystemSettingsStore(),
+              services.files != nullptr ? *services.files : SystemFileSystem(), EditorOptions(services)) {}
+
+CEntityEditorDlg::~CEntityEditorDlg() { entityEdit_.ReleaseLiveText(); }
+
+bool CEntityEditorDlg::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  ++routeDepth_;
+  const bool handled =
+      Route(kMessageMap, message, wParam, lParam, result) || Dialog::RouteMessage(message, wParam, lParam, result);
+  // A command reads the edit's buffer in place; when the outermost message is
+  // handled, the control has its buffer back.
+  if (--routeDepth_ == 0) entityEdit_.ReleaseLiveText();
+  return handled;
+}
+
+void CEntityEditorDlg::DoDataExchange() {
+  BindControl(IDC_ENTITY_TEXT, entityEdit_);
+  BindControl(IDC_ENTITY_COMBO, searchCombo_);
+  BindControl(IDC_MAP_STATUS, mapStatus_);
+  BindControl(IDC_MAP_LIST, mapList_);
+  BindControl(IDC_MAP_FOLDER, mapFolder_);
+}
+
+BOOL CEntityEditorDlg::OnInitDialog() {
+  Dialog::OnInitDialog();
+
+  const HWND hwnd = GetSafeHwnd();
+  if (const HMENU systemMenu = GetSystemMenu(hwnd, FALSE)) {
+    char aboutText[256] = {};
+    if (LoadStringA(ResourceInstance(), IDS_ABOUTBOX, aboutText, sizeof(aboutText)) > 0) {
+      AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
+    }
+  }
+  SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+
+  return editor_.OnInitDialog() ? TRUE : FALSE;
+}
+
+void CEntityEditorDlg::OnOK() {
+  if (editor_.OnCloseRequest()) Dialog::OnOK();
+}
+
+void CEntityEditorDlg::OnCancel() {
+  if (editor_.OnCloseRequest()) Dialog::OnCancel();
+}
+
+void CEntityEditorDlg::SetDefaultButton(int controlId) {
+  SendMessageA(GetSafeHwnd(), DM_SETDEFID, static_cast<WPARAM>(controlId), 0);
+}
+
+void CEntityEditorDlg::ShowWaitCursor(bool show) {
+  waitCursorShown_ = show;
+  if (show) {
+    cursorBeforeWait_ = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  } else {
+    SetCursor(cursorBeforeWait_);
+  }
+}
+
+LRESULT CEntityEditorDlg::OnSetCursor(WPARAM, LPARAM) {
+  // The hourglass stays while the window works, wherever the mouse goes.
+  if (waitCursorShown_) {
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    return TRUE;
+  }
+  Default();
+  return 0;
+}
+
+std::optional<CString> CEntityEditorDlg::PickFolder(const CString& title) {
+  // The shell's picker wants COM on this thread; it may already be there.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::optional<CString> folder;
+  IMalloc* allocator = nullptr;
+  if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator != nullptr) {
+    char displayName[MAX_PATH] = {};
+    BROWSEINFOA info{};
+    info.hwndOwner = GetSafeHwnd();
+    info.pidlRoot = nullptr;  // the desktop
+    info.pszDisplayName = displayName;
+    info.lpszTitle = title.GetString();
+    info.ulFlags = kPickerFlags;
+    if (const LPITEMIDLIST item = SHBrowseForFolderA(&info)) {
+      // An item without a file-system path counts as a cancel.
+      char path[MAX_PATH] = {};
+      if (SHGetPathFromIDListA(item, path)) folder = CString(path);
+      allocator->Free(item);
+    }
+    allocator->Release();
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return folder;
+}
+
+LRESULT CEntityEditorDlg::OnSysCommand(WPARAM command, LPARAM) {
+  if ((command & 0xFFF0) == IDM_ABOUTBOX) {
+    CAboutDlg about(GetSafeHwnd());
+    about.DoModal();
+    return 0;
+  }
+  Default();
+  return 0;
+}
+
+LRESULT CEntityEditorDlg::OnPaint(WPARAM, LPARAM) {
+  const HWND hwnd = GetSafeHwnd();
+  if (!IsIconic(hwnd)) {
+    Default();
+    return 0;
+  }
+  PAINTSTRUCT paint{};
+  const HDC dc = BeginPaint(hwnd, &paint);
+  SendMessageA(hwnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  const int iconWidth = GetSystemMetrics(SM_CXICON);
+  const int iconHeight = GetSystemMetrics(SM_CYICON);
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  // Signed division, truncating toward zero: a client area narrower than the
+  // icon puts it at a negative position.
+  const int x = (static_cast<int>(client.right - client.left) - iconWidth + 1) / 2;
+  const int y = (static_cast<int>(client.bottom - client.top) - iconHeight + 1) / 2;
+  DrawIcon(dc, x, y, icon_);
+  EndPaint(hwnd, &paint);
+  return 0;
+}
+
+LRESULT CEntityEditorDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(icon_); }
+
+CAboutDlg::CAboutDlg(HWND owner) : Dialog(IDD_ABOUTBOX, owner) {}
+
+}  // namespace lw::win32

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+
+#include "platform/FileSystem.h"
+#include "platform/SettingsStore.h"
+#include "ui/CEntityEditorDlg.h"
+#include "ui/MainWindowView.h"
+#include "ui/win32/Controls.h"
+#include "ui/win32/Dialog.h"
+#include "ui/win32/EntityEditControl.h"
+#include "ui/win32/MessageBoxes.h"
+
+namespace lw::win32 {
+
+// What the main window works with. The program takes the system's; a test
+// may give its own.
+struct MainWindowServices {
+  SettingsStore* settings = nullptr;  // nullptr: the registry
+  FileSystem* files = nullptr;        // nullptr: the system's files
+  // The whole command line, read wherever "-d" is tested; empty: the process's.
+  std::function<CString()> commandLine;
+  // Where the entity dump goes at exit; empty: the program's own file.
+  CString entityDumpPath;
+};
+
+// The main window: the dialog built from IDD_MAIN, its controls as the view of
+// the editor's logic (lw::CEntityEditorDlg), and its events routed to that
+// logic through the message table.
+class CEntityEditorDlg final : public Dialog, public MainWindowView {
+ public:
+  explicit CEntityEditorDlg(const MainWindowServices& services = {});
+  ~CEntityEditorDlg() override;
+
+  // The editor's state and handlers, for a test to look into.
+  [[nodiscard]] lw::CEntityEditorDlg& Editor() { return editor_; }
+
+  // MainWindowView.
+  void SetFolderText(const CString& text) override { mapFolder_.SetText(text); }
+  void ResetMapList() override { mapList_.ResetContent(); }
+  void AddMap(const CString& name) override { mapList_.AddString(name); }
+  [[nodiscard]] int MapListSelection() const override { return mapList_.GetCurSel(); }
+  [[nodiscard]] CString MapListItem(int index) const override { return mapList_.GetText(index); }
+  void SetMapListSelection(int index) override { mapList_.SetCurSel(index); }
+  void SetStatusText(const CString& text) override { mapStatus_.SetText(text); }
+  [[nodiscard]] int SearchSelection() const override { return searchCombo_.GetCurSel(); }
+  [[nodiscard]] CString SearchItem(int index) const override { return searchCombo_.GetLBText(index); }
+  [[nodiscard]] CString SearchFieldText() const override { return searchCombo_.Text(); }
+  void SelectSearchItem(int index) override { searchCombo_.SetCurSel(index); }
+  void FocusSearch() override { ::SetFocus(searchCombo_.GetSafeHwnd()); }
+  EntityEdit& Entities() override { return entityEdit_; }
+  void SetDefaultButton(int controlId) override;
+  void ShowWaitCursor(bool show) override;
+  MessageSink& Messages() override { return messages_; }
+  std::optional<CString> PickFolder(const CString& title) override;
+
+ protected:
+  BOOL OnInitDialog() override;
+  void DoDataExchange() override;
+  // Exit, Esc and the close box: the window closes unless the user asked to
+  // save the edits and the save failed.
+  void OnOK() override;
+  void OnCancel() override;
+  bool RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+ private:
+  static const MessageEntry<CEntityEditorDlg> kMessageMap[];
+
+  void OnBrowse() { editor_.BrowseForMapFolder(); }
+  void OnSave() { editor_.OnSave(); }
+  void OnDelete() { editor_.OnDelete(); }
+  void OnDeleteAll() { editor_.OnDeleteAll(); }
+  void OnFind() { editor_.OnFind(); }
+  void OnFindNext() { editor_.OnFindNext(); }
+  void OnSelchangeMapList() { editor_.OnSelchangeMapList(); }
+  void OnDestroy() { editor_.OnDestroy(); }
+  LRESULT OnSysCommand(WPARAM command, LPARAM parameter);
+  LRESULT OnPaint(WPARAM, LPARAM);
+  LRESULT OnQueryDragIcon(WPARAM, LPARAM);
+  LRESULT OnSetCursor(WPARAM, LPARAM);
+
+  MessageBoxSink messages_{*this};
+  EntityEditControl entityEdit_;
+  ComboBoxControl searchCombo_;
+  StaticControl mapStatus_;
+  ListBoxControl mapList_;
+  EditControl mapFolder_;
+  HICON icon_ = nullptr;
+  bool waitCursorShown_ = false;
+  HCURSOR cursorBeforeWait_ = nullptr;
+  int routeDepth_ = 0;
+  // Last: it is handed this window as its view.
+  lw::CEntityEditorDlg editor_;
+};
+
+// The About box: the template and the dialog layer's defaults.
+class CAboutDlg : public Dialog {
+ public:
+  explicit CAboutDlg(HWND owner);
+};
+
+}  // namespace lw::win32

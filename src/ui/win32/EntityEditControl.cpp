@@ -1,0 +1,73 @@
+#include "ui/win32/EntityEditControl.h"
+
+#include "entities/DeleteAllPass.h"
+
+namespace lw::win32 {
+
+void EntityEditControl::SetText(const CString& text) {
+  ReleaseLiveText();
+  SetWindowTextA(hwnd_, text.GetString());
+}
+
+std::string_view EntityEditControl::LiveText() {
+  if (locked_ == nullptr) {
+    const auto buffer = reinterpret_cast<HLOCAL>(Send(EM_GETHANDLE));
+    if (buffer == nullptr) return {};
+    const auto* chars = static_cast<const char*>(LocalLock(buffer));
+    if (chars == nullptr) return {};
+    locked_ = buffer;
+    text_ = chars;
+  }
+  return text_;
+}
+
+void EntityEditControl::ReleaseLiveText() {
+  if (locked_ == nullptr) return;
+  LocalUnlock(locked_);
+  locked_ = nullptr;
+  text_ = nullptr;
+}
+
+void EntityEditControl::GetSel(int& start, int& end) const {
+  DWORD first = 0;
+  DWORD last = 0;
+  Send(EM_GETSEL, reinterpret_cast<WPARAM>(&first), reinterpret_cast<LPARAM>(&last));
+  start = static_cast<int>(first);
+  end = static_cast<int>(last);
+}
+
+void EntityEditControl::SetSel(int start, int end) {
+  Send(EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
+}
+
+void EntityEditControl::ReplaceSel(const CString& text) {
+  ReleaseLiveText();
+  Send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.GetString()));
+}
+
+int EntityEditControl::DeleteAllBlocks(std::string_view needle, int& searchPosition) {
+  const std::string_view before = LiveText();
+  const DeleteAllResult result = DeleteAllInOnePass(before, needle, searchPosition);
+  searchPosition = result.searchPosition;
+  if (result.count == 0) return 0;
+
+  const TextReplacement change = SingleReplacement(before, result.text);
+  const CString inserted(change.inserted);  // NUL-terminated for the control
+  const auto start = static_cast<int>(change.start);
+  const auto end = static_cast<int>(change.start + change.removedLength);
+  ReleaseLiveText();
+  // The replacement never makes the text longer, but it inserts: a text over
+  // the limit (set whole, which the limit does not stop) must not be cut.
+  const unsigned limit = GetLimitText();
+  if (result.text.size() > limit) SetLimitText(static_cast<unsigned>(result.text.size()));
+  SetSel(start, end);
+  ReplaceSel(inserted);
+  if (result.text.size() > limit) SetLimitText(limit);
+  // Where the last deletion left the caret, scrolled into view as it was.
+  const auto caret = static_cast<int>(result.caret);
+  SetSel(caret, caret);
+  ScrollCaret();
+  return result.count;
+}
+
+}  // namespace lw::win32
