@@ -1,21 +1,16 @@
 #include "platform/Paths.h"
 
+#include <algorithm>
+
 namespace lw {
 
 CString FileNameOf(const CString& path) {
-  const int last = path.ReverseFind(kPathSeparator);
+  int last = path.ReverseFind(kPathSeparator);
+#if defined(_WIN32)
+  // Windows takes a forward slash between folders as well ("C:/maps/de_x.bsp").
+  last = std::max(last, path.ReverseFind('/'));
+#endif
   return last < 0 ? path : path.Mid(last + 1);
 }
 
 }  // namespace lw
-
-#if defined(_WIN32)
-// The POSIX versions live in posix/PosixPaths.cpp.
-namespace lw {
-
-CString DefaultMapFolder() { return CString("C:\\Sierra\\Counter-Strike\\cstrike\\maps\\"); }
-
-CString EntityDumpPath() { return CString("C:\\AllEntities.txt"); }
-
-}  // namespace lw
-#endif

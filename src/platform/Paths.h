@@ -11,7 +11,8 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
-// The part of `path` after its last separator, or all of it when it has none.
+// The part of `path` after its last separator (on Windows a forward slash
+// counts as one too), or all of it when it has none.
 // Scans characters in the active code page, so a trail byte that equals the
 // separator's byte is not taken for one.
 CString FileNameOf(const CString& path);

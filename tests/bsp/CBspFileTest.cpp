@@ -1,9 +1,6 @@
 #include "bsp/CBspFile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -17,6 +14,7 @@
 #include "mapwriter/MapWriter.h"
 #include "mapwriter/TestMaps.h"
 #include "support/FailingFileSystem.h"
+#include "support/HeldFile.h"
 #include "support/RecordingMessages.h"
 #include "support/TempDir.h"
 
@@ -187,14 +185,12 @@ TEST_F(CBspFileTest, EachLoadGivesThatMapsBytesWhateverWasLoadedBefore) {
 
 TEST_F(CBspFileTest, AMapHeldOpenByAnotherProgramCannotBeLoaded) {
   const std::string path = PutTestMap("standard.bsp");
-  const int other = open(path.c_str(), O_RDONLY);
-  ASSERT_GE(other, 0);
-  ASSERT_EQ(flock(other, LOCK_EX), 0);
+  const HeldFile other(path);
+  ASSERT_TRUE(other.Held());
   CBspFile map(messages_);
   EXPECT_EQ(map.LoadMap(path.c_str()), 1);
   EXPECT_EQ(messages_.shown, std::vector<std::string>{"Error openning the file: " + path +
                                                       ".\nMake sure it isn't opened in another program."});
-  close(other);
 }
 
 // --- Saving ------------------------------------------------------------------
@@ -338,6 +334,7 @@ TEST_F(CBspFileTest, SavingAgainWithoutLoadingWritesACorrectFile) {
   }
 }
 
+#if !defined(_WIN32)  // Windows keeps the map's attributes and access list in ReplaceFile
 TEST_F(CBspFileTest, ASaveKeepsTheMapsPermissions) {
   const std::string path = PutTestMap("standard.bsp");
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
@@ -349,6 +346,7 @@ TEST_F(CBspFileTest, ASaveKeepsTheMapsPermissions) {
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640U);
 }
+#endif
 
 // --- Failed saves leave the map as it was ---------------------------------
 
@@ -454,7 +452,7 @@ TEST_F(FailedSaveTest, AFailedHoldOnTheMapLeavesTheTextAsItWas) {
 TEST_F(FailedSaveTest, AReadOnlyMapFailsToSaveAndStaysUnchanged) {
   CBspFile map(messages_);
   ASSERT_EQ(map.LoadMap(path_.c_str()), 0);
-  ASSERT_EQ(chmod(path_.c_str(), 0444), 0);
+  SetReadOnly(path_, true);
   CString text = "{\n}\n";
   EXPECT_EQ(map.SaveMap(path_.c_str(), text), 1);
   EXPECT_EQ(messages_.shown, std::vector<std::string>{"Error saving the file: standard.bsp."});
@@ -465,15 +463,15 @@ TEST_F(FailedSaveTest, AReadOnlyMapFailsToSaveAndStaysUnchanged) {
 TEST_F(FailedSaveTest, AMapHeldOpenByAnotherProgramFailsToSaveAndStaysUnchanged) {
   CBspFile map(messages_);
   ASSERT_EQ(map.LoadMap(path_.c_str()), 0);
-  const int other = open(path_.c_str(), O_RDONLY);
-  ASSERT_GE(other, 0);
-  ASSERT_EQ(flock(other, LOCK_EX), 0);
   CString text = "{\n}\n";
-  EXPECT_EQ(map.SaveMap(path_.c_str(), text), 1);
-  EXPECT_EQ(messages_.shown, std::vector<std::string>{"Error saving the file: standard.bsp."});
+  {
+    const HeldFile other(path_);
+    ASSERT_TRUE(other.Held());
+    EXPECT_EQ(map.SaveMap(path_.c_str(), text), 1);
+    EXPECT_EQ(messages_.shown, std::vector<std::string>{"Error saving the file: standard.bsp."});
+    EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"standard.bsp"});
+  }
   EXPECT_EQ(Read(path_), original_);
-  EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"standard.bsp"});
-  close(other);
   messages_.shown.clear();
   EXPECT_EQ(map.SaveMap(path_.c_str(), text), 0) << "a retry succeeds once the other program lets go";
 }

@@ -1,10 +1,6 @@
 // The batch commands against the editor itself: the same maps, the same
 // handlers, the same bytes on disk.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -19,6 +15,7 @@
 #include "entities/EntityText.h"
 #include "mapwriter/MapWriter.h"
 #include "mapwriter/TestMaps.h"
+#include "support/HeldFile.h"
 #include "support/InMemorySettingsStore.h"
 #include "support/RecordingMessages.h"
 #include "support/ReferenceEntitySearch.h"
@@ -30,6 +27,7 @@ namespace lw {
 namespace {
 
 using test::CliResult;
+using test::HeldFile;
 using test::RunArgs;
 
 namespace fs = std::filesystem;
@@ -356,12 +354,14 @@ TEST_F(BatchTest, DeleteAllRemovesWhatKilledSavesLeftBesideEachMap) {
                            ".de_c.bsp.lumpwright-CCCCCC", ".de_gone.bsp.lumpwright-GGGGGG"}) {
     Put(name, "half a map");
   }
-  const int held = open((maps / ".de_b.bsp.lumpwright-Held12").c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_EQ(flock(held, LOCK_EX), 0);
-  // de_c.bsp is not saved, so what lies beside it stays.
-  const CliResult result = RunArgs({"delete-all", "\"classname\" \"worldspawn\"", (maps / "de_a.bsp").string(),
-                                    (maps / "de_b.bsp").string()});
-  close(held);
+  CliResult result;
+  {
+    const HeldFile held((maps / ".de_b.bsp.lumpwright-Held12").string());
+    ASSERT_TRUE(held.Held());
+    // de_c.bsp is not saved, so what lies beside it stays.
+    result = RunArgs({"delete-all", "\"classname\" \"worldspawn\"", (maps / "de_a.bsp").string(),
+                      (maps / "de_b.bsp").string()});
+  }
   EXPECT_EQ(result.status, 0) << result.err;
   std::vector<std::string> left;
   for (const auto& entry : fs::directory_iterator(maps)) left.push_back(entry.path().filename().string());

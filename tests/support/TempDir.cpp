@@ -1,8 +1,7 @@
 #include "support/TempDir.h"
 
-#include <stdlib.h>  // mkdtemp
-
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -10,9 +9,20 @@
 namespace lw::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "lumpwright-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
-  path_ = pattern;
+  // A name no other test process picks: create_directory fails on one that exists.
+  static unsigned long long state =
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    std::filesystem::path candidate = base / ("lumpwright-test-" + std::to_string(state >> 24U));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) {
+      path_ = std::move(candidate);
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <memory>
 
 #include "entities/EntityText.h"
 #include "mapwriter/MapWriter.h"
+#include "platform/Paths.h"
 #include "settings/MapFolderSettings.h"
 #include "support/FailingFileSystem.h"
+#include "support/HeldFile.h"
 #include "support/InMemorySettingsStore.h"
 #include "support/RecordingMessages.h"
 #include "support/TempDir.h"
@@ -16,6 +16,8 @@
 
 namespace lw {
 namespace {
+
+using test::SetReadOnly;
 
 constexpr const char* kWarning =
     "WARNING!\n\nThis program makes PERMANENT changes to your map files.\n"
@@ -45,7 +47,7 @@ class EditorTest : public ::testing::Test {
     settings.Put(kSettingsKey, kInstallPathValue, Folder());
   }
 
-  std::string Folder() const { return maps.string() + "/"; }
+  std::string Folder() const { return maps.string() + kPathSeparator; }
   std::string MapFile(const std::string& name) const { return test::ReadFileBytes(maps / name); }
 
   void Start(const std::string& commandLine = "lumpwright") {
@@ -108,7 +110,7 @@ TEST_F(EditorTest, FirstRunWarnsAndTriesTheGameKeys) {
     CEntityEditorDlg editor(window, fresh, files, {[] { return CString(); }, CString()});
     editor.OnInitDialog();
     EXPECT_EQ(recorded.shown, std::vector<std::string>{kWarning}) << c.name;
-    EXPECT_EQ(editor.GetMapFolder(), CString(game + "/cstrike/maps/")) << c.name;
+    EXPECT_EQ(editor.GetMapFolder(), GameMapsFolder(CString(game))) << c.name;
     EXPECT_EQ(window.maps, std::vector<CString>{"de_x.bsp"}) << c.name;
   }
 }
@@ -207,14 +209,14 @@ TEST_F(EditorTest, FailedSaveKeepsTheEditsAndTheMap) {
   dlg->OnDeleteAll();
   const CString edited = view.edit.GetText();
   const std::string before = MapFile("alpha.bsp");
-  chmod((maps / "alpha.bsp").c_str(), 0444);
+  SetReadOnly((maps / "alpha.bsp").string(), true);
   dlg->OnSave();
   EXPECT_EQ(messages.shown.back(), "Error saving the file: alpha.bsp.");
   EXPECT_EQ(view.edit.GetText(), edited);
   EXPECT_TRUE(view.edit.GetModify());
   EXPECT_EQ(MapFile("alpha.bsp"), before);
   // Once the cause is gone the same text saves.
-  chmod((maps / "alpha.bsp").c_str(), 0644);
+  SetReadOnly((maps / "alpha.bsp").string(), false);
   dlg->OnSave();
   EXPECT_EQ(messages.shown.back(), "The file:  alpha.bsp\nwas saved!");
   EXPECT_FALSE(view.edit.GetModify());
@@ -253,7 +255,7 @@ TEST_F(EditorTest, ASaveThatFailsNeverLosesTheEdits) {
     const int chosen = view.mapSelection;
     const std::string onDisk = MapFile("alpha.bsp");
     if (!c.loadFails) {
-      ASSERT_EQ(chmod(alpha.c_str(), 0444), 0);
+      SetReadOnly(alpha, true);
     }
     messages.shown.clear();
     if (c.action != 0) messages.ScriptAnswers({true});
@@ -276,7 +278,7 @@ TEST_F(EditorTest, ASaveThatFailsNeverLosesTheEdits) {
     EXPECT_TRUE(dlg->OnCloseRequest());
     dlg->OnDestroy();
     EXPECT_EQ(messages.asked.size(), c.action == 0 ? 1u : 2u) << "asked again at exit";
-    ASSERT_EQ(chmod(alpha.c_str(), 0644), 0);
+    SetReadOnly(alpha, false);
     test::WriteFileBytes(maps / "alpha.bsp", before);
   }
 }
@@ -290,7 +292,7 @@ TEST_F(EditorTest, BrowseKeepsTheOldTextAndAsksAboutTheOldMap) {
   dlg->OnDeleteAll();
   view.pickerAnswers.push_back(CString(other.string()));
   dlg->BrowseForMapFolder();
-  EXPECT_EQ(dlg->GetMapFolder(), CString(other.string() + "/"));
+  EXPECT_EQ(dlg->GetMapFolder(), CString(other.string() + kPathSeparator));
   EXPECT_EQ(view.maps, std::vector<CString>{"cs_new.bsp"});
   EXPECT_EQ(view.mapSelection, -1);
   EXPECT_TRUE(view.edit.GetModify());
