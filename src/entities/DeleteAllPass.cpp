@@ -112,8 +112,8 @@ TextReplacement SingleReplacement(std::string_view before, std::string_view afte
   // The common end must start a line in both texts: from its first line end on.
   const size_t beforeEnd = before.size() - suffix;
   const size_t afterEnd = after.size() - suffix;
-  const bool startsLine = suffix == 0 || (beforeEnd > 0 && afterEnd > 0 && before[beforeEnd - 1] == '\n' &&
-                                          after[afterEnd - 1] == '\n');
+  const bool startsLine =
+      suffix == 0 || (beforeEnd > 0 && afterEnd > 0 && before[beforeEnd - 1] == '\n' && after[afterEnd - 1] == '\n');
   if (!startsLine) {
     const size_t newline = before.find('\n', beforeEnd);
     suffix = newline == std::string_view::npos ? 0 : before.size() - (newline + 1);

@@ -64,8 +64,8 @@ CString HelpFilePath() {
 }
 
 bool CanOpen(const CString& path) {
-  const HANDLE file =
-      CreateFileA(path.GetString(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = CreateFileA(path.GetString(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
   return true;
@@ -86,10 +86,8 @@ bool ReturnsResultDirectly(UINT message) {
     case WM_CTLCOLORMSGBOX:
     case WM_INITDIALOG:
     case WM_QUERYDRAGICON:
-    case WM_VKEYTOITEM:
-      return true;
-    default:
-      return false;
+    case WM_VKEYTOITEM: return true;
+    default: return false;
   }
 }
 
@@ -120,10 +118,14 @@ INT_PTR Dialog::DoModal() {
     modal_ = false;
     return -1;
   }
+  // A modal dialog shows even when its template does not say visible.
+  if (hwnd_ != nullptr && !IsWindowVisible(hwnd_)) {
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    UpdateWindow(hwnd_);
+  }
   RunModalLoop();
   if (hwnd_ != nullptr) {
-    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
-                 SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
   }
   // The owner takes the activation back before this window goes.
   if (ownerWasEnabled) {

@@ -119,8 +119,7 @@ class Dialog {
 };
 
 template <typename T, std::size_t N>
-bool Dialog::Route(const MessageEntry<T> (&table)[N], UINT message, WPARAM wParam, LPARAM lParam,
-                   LRESULT& result) {
+bool Dialog::Route(const MessageEntry<T> (&table)[N], UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   static_assert(std::is_base_of_v<Dialog, T>);
   const auto code = static_cast<UINT>((wParam >> 16) & 0xFFFF);
   const auto id = static_cast<int>(wParam & 0xFFFF);

@@ -33,6 +33,8 @@ int ShowMessageBox(HWND owner, const CString& text, UINT buttons) {
 
 void MessageBoxSink::ShowMessage(const CString& text) { ShowMessageBox(owner_.GetSafeHwnd(), text, MB_OK); }
 
-bool MessageBoxSink::AskYesNo(const CString& text) { return ShowMessageBox(owner_.GetSafeHwnd(), text, MB_YESNO) == IDYES; }
+bool MessageBoxSink::AskYesNo(const CString& text) {
+  return ShowMessageBox(owner_.GetSafeHwnd(), text, MB_YESNO) == IDYES;
+}
 
 }  // namespace lw::win32
