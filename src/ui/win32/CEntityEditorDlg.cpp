@@ -20,22 +20,6 @@ constexpr UINT kPickerFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
 
 }  // namespace
 
-const MessageEntry<CEntityEditorDlg> CEntityEditorDlg::kMessageMap[] = {
-    CommandRow(BN_CLICKED, IDC_BROWSE, &CEntityEditorDlg::OnBrowse),
-    CommandRow(BN_CLICKED, IDC_SAVE, &CEntityEditorDlg::OnSave),
-    CommandRow(BN_CLICKED, IDC_DELETE, &CEntityEditorDlg::OnDelete),
-    CommandRow(BN_CLICKED, IDC_DELETE_ALL, &CEntityEditorDlg::OnDeleteAll),
-    CommandRow(BN_CLICKED, IDC_FIND, &CEntityEditorDlg::OnFind),
-    CommandRow(BN_CLICKED, IDC_FIND_NEXT, &CEntityEditorDlg::OnFindNext),
-    MessageRow(WM_DESTROY, &CEntityEditorDlg::OnDestroy),
-    CommandRow(LBN_SELCHANGE, IDC_MAP_LIST, &CEntityEditorDlg::OnSelchangeMapList),
-    CommandRow(CBN_SELCHANGE, IDC_ENTITY_COMBO, &CEntityEditorDlg::OnFind),
-    MessageRow(WM_SYSCOMMAND, &CEntityEditorDlg::OnSysCommand),
-    MessageRow(WM_PAINT, &CEntityEditorDlg::OnPaint),
-    MessageRow(WM_QUERYDRAGICON, &CEntityEditorDlg::OnQueryDragIcon),
-    MessageRow(WM_SETCURSOR, &CEntityEditorDlg::OnSetCursor),
-};
-
 CEntityEditorDlg::CEntityEditorDlg(const MainWindowServices& services)
     : Dialog(IDD_MAIN, nullptr),
       icon_(LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
@@ -45,6 +29,21 @@ CEntityEditorDlg::CEntityEditorDlg(const MainWindowServices& services)
 CEntityEditorDlg::~CEntityEditorDlg() { entityEdit_.ReleaseLiveText(); }
 
 bool CEntityEditorDlg::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  static const MessageEntry<CEntityEditorDlg> kMessageMap[] = {
+      CommandRow(BN_CLICKED, IDC_BROWSE, &CEntityEditorDlg::OnBrowse),
+      CommandRow(BN_CLICKED, IDC_SAVE, &CEntityEditorDlg::OnSave),
+      CommandRow(BN_CLICKED, IDC_DELETE, &CEntityEditorDlg::OnDelete),
+      CommandRow(BN_CLICKED, IDC_DELETE_ALL, &CEntityEditorDlg::OnDeleteAll),
+      CommandRow(BN_CLICKED, IDC_FIND, &CEntityEditorDlg::OnFind),
+      CommandRow(BN_CLICKED, IDC_FIND_NEXT, &CEntityEditorDlg::OnFindNext),
+      MessageRow(WM_DESTROY, &CEntityEditorDlg::OnDestroy),
+      CommandRow(LBN_SELCHANGE, IDC_MAP_LIST, &CEntityEditorDlg::OnSelchangeMapList),
+      CommandRow(CBN_SELCHANGE, IDC_ENTITY_COMBO, &CEntityEditorDlg::OnFind),
+      MessageRow(WM_SYSCOMMAND, &CEntityEditorDlg::OnSysCommand),
+      MessageRow(WM_PAINT, &CEntityEditorDlg::OnPaint),
+      MessageRow(WM_QUERYDRAGICON, &CEntityEditorDlg::OnQueryDragIcon),
+      MessageRow(WM_SETCURSOR, &CEntityEditorDlg::OnSetCursor),
+  };
   ++routeDepth_;
   const bool handled =
       Route(kMessageMap, message, wParam, lParam, result) || Dialog::RouteMessage(message, wParam, lParam, result);
@@ -67,8 +66,9 @@ BOOL CEntityEditorDlg::OnInitDialog() {
 
   const HWND hwnd = GetSafeHwnd();
   if (const HMENU systemMenu = GetSystemMenu(hwnd, FALSE)) {
-    char aboutText[256] = {};
-    if (LoadStringA(ResourceInstance(), IDS_ABOUTBOX, aboutText, sizeof(aboutText)) > 0) {
+    constexpr int kAboutTextSize = 256;
+    char aboutText[kAboutTextSize] = {};
+    if (LoadStringA(ResourceInstance(), IDS_ABOUTBOX, aboutText, kAboutTextSize) > 0) {
       AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
       AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
     }

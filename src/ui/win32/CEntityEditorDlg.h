@@ -67,8 +67,6 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   bool RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  private:
-  static const MessageEntry<CEntityEditorDlg> kMessageMap[];
-
   void OnBrowse() { editor_.BrowseForMapFolder(); }
   void OnSave() { editor_.OnSave(); }
   void OnDelete() { editor_.OnDelete(); }

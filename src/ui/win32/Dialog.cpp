@@ -43,8 +43,9 @@ int CenteredStart(LONG aroundStart, LONG aroundEnd, LONG areaStart, LONG areaEnd
 }
 
 bool IsComboBox(HWND window) {
-  char className[16] = {};
-  GetClassNameA(window, className, sizeof(className));
+  constexpr int kClassNameSize = 16;
+  char className[kClassNameSize] = {};
+  GetClassNameA(window, className, kClassNameSize);
   return lstrcmpiA(className, "ComboBox") == 0;
 }
 
@@ -92,11 +93,6 @@ bool ReturnsResultDirectly(UINT message) {
 }
 
 }  // namespace
-
-const MessageEntry<Dialog> Dialog::kMessageMap[] = {
-    CommandRow(BN_CLICKED, IDOK, &Dialog::OnOK),
-    CommandRow(BN_CLICKED, IDCANCEL, &Dialog::OnCancel),
-};
 
 Dialog::Dialog(int templateId, HWND owner) : templateId_(templateId), owner_(owner) {}
 
@@ -244,6 +240,10 @@ INT_PTR Dialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool Dialog::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  static const MessageEntry<Dialog> kMessageMap[] = {
+      CommandRow(BN_CLICKED, IDOK, &Dialog::OnOK),
+      CommandRow(BN_CLICKED, IDCANCEL, &Dialog::OnCancel),
+  };
   return Route(kMessageMap, message, wParam, lParam, result);
 }
 

@@ -84,7 +84,9 @@ class Dialog {
 
   // Routes a message through the dialog's tables: an override routes through
   // its own table first, then calls this one (IDOK and IDCANCEL). True when a
-  // row handled the message and `result` is its result.
+  // row handled the message and `result` is its result. A table is a static
+  // array local to the override, where the class is complete and its
+  // handlers are within reach.
   virtual bool RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
   template <typename T, std::size_t N>
@@ -96,8 +98,6 @@ class Dialog {
   void Default() { defaultRequested_ = true; }
 
  private:
-  static const MessageEntry<Dialog> kMessageMap[];
-
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   bool CreateWindowFromTemplate();
