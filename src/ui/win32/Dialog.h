@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <type_traits>
 
-#include "platform/CString.h"
 #include "ui/win32/Controls.h"
 
 namespace lw::win32 {
