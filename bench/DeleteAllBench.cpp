@@ -36,7 +36,8 @@ std::string MakeDisplayText() {
   const std::string spawn =
       "{\r\n\"classname\" \"info_player_deathmatch\"\r\n\"angles\" \"0 270 0\"\r\n\"origin\" \"-1024 512 36\"\r\n}\r\n";
   std::string others = lw::ToDisplayText(lw::mapwriter::MakeEntityText(30000, 5).c_str()).Str();
-  for (size_t at = 0; (at = others.find(kNeedle, at)) != std::string::npos;) others.replace(at, kNeedle.size(), "info_player_start");
+  for (size_t at = 0; (at = others.find(kNeedle, at)) != std::string::npos;)
+    others.replace(at, kNeedle.size(), "info_player_start");
   others.erase(0, others.find("}\r\n") + 3);  // not a second worldspawn
   std::string text;
   text.reserve(kTextBytes + 1024);
@@ -234,7 +235,13 @@ void BM_ReadWriteFolder(benchmark::State& state) {
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(folder.bytesTotal));
 }
-BENCHMARK(BM_ReadWriteFolder)->Arg(0)->Arg(1)->ArgName("fsync")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_ReadWriteFolder)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("fsync")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(3.0);
 
 }  // namespace
 

@@ -47,9 +47,8 @@ bool EndsInItsOnlyNul(std::span<const unsigned char> lumpBytes) {
 
 bool LooksLikeText(std::span<const unsigned char> lumpBytes) {
   if (lumpBytes.size() < 2 || !EndsInItsOnlyNul(lumpBytes)) return false;
-  return std::all_of(lumpBytes.begin(), lumpBytes.end() - 1, [](unsigned char byte) {
-    return byte >= 0x20 || byte == '\t' || byte == '\r' || byte == '\n';
-  });
+  return std::all_of(lumpBytes.begin(), lumpBytes.end() - 1,
+                     [](unsigned char byte) { return byte >= 0x20 || byte == '\t' || byte == '\r' || byte == '\n'; });
 }
 
 bool LooksLikePlanes(std::span<const unsigned char> lumpBytes) {
@@ -104,8 +103,7 @@ bool IsStandardLayout(const BspHeader& header, std::span<const unsigned char> im
          AllZero(image.subspan(static_cast<size_t>(textures.End())));
 }
 
-std::optional<CompilerLayout> PlanCompilerLayout(const BspHeader& header, int entityIndex,
-                                                 std::int64_t entityLength) {
+std::optional<CompilerLayout> PlanCompilerLayout(const BspHeader& header, int entityIndex, std::int64_t entityLength) {
   CompilerLayout layout;
   layout.header.version = header.version;
   for (int index = 0; index < kLumpCount; ++index) {

@@ -47,12 +47,11 @@ bool IsStandardLayout(const BspHeader& header, std::span<const unsigned char> im
 // every lump but the entity and textures lumps in their present file order,
 // then the entity lump, then the textures lump, each at a multiple of 4.
 struct CompilerLayout {
-  BspHeader header;             // the new directory
-  std::vector<int> order;       // lump indices in file order
-  std::uint64_t fileSize = 0;   // total bytes, padding included
+  BspHeader header;            // the new directory
+  std::vector<int> order;      // lump indices in file order
+  std::uint64_t fileSize = 0;  // total bytes, padding included
 };
 // Nothing when an offset would not fit the directory's 32-bit fields.
-std::optional<CompilerLayout> PlanCompilerLayout(const BspHeader& header, int entityIndex,
-                                                 std::int64_t entityLength);
+std::optional<CompilerLayout> PlanCompilerLayout(const BspHeader& header, int entityIndex, std::int64_t entityLength);
 
 }  // namespace lw

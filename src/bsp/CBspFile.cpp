@@ -19,8 +19,7 @@
 namespace lw {
 namespace {
 
-constexpr const char* kOpenFailedText =
-    "Error openning the file: %s.\nMake sure it isn't opened in another program.";
+constexpr const char* kOpenFailedText = "Error openning the file: %s.\nMake sure it isn't opened in another program.";
 constexpr const char* kSizeFailedText = "Error reading the size of the file : %s.";
 constexpr const char* kVersionText = "BSP is version %i, not %i";
 constexpr const char* kLoadFailedText = "Error openning the file: %s.\n";
@@ -132,8 +131,7 @@ void CBspFile::Impl::Check(const CString& path) {
   standardLayout = IsStandardLayout(header, bytes, entityIndex);
 }
 
-CBspFile::CBspFile(MessageSink& messages, FileSystem& files)
-    : CFile(files), impl_(std::make_unique<Impl>(messages)) {}
+CBspFile::CBspFile(MessageSink& messages, FileSystem& files) : CFile(files), impl_(std::make_unique<Impl>(messages)) {}
 
 CBspFile::~CBspFile() = default;
 
@@ -280,8 +278,8 @@ int CBspFile::SaveMap(const CString& path, CString& text) {
     self.message = std::move(savedMessage);
   } catch (OperationFailure& failure) {
     save.Abort();
-    self.message = failure.message.IsEmpty() ? FormatString(kSaveFailedText, fileName.GetString())
-                                             : std::move(failure.message);
+    self.message =
+        failure.message.IsEmpty() ? FormatString(kSaveFailedText, fileName.GetString()) : std::move(failure.message);
     self.messages.ShowMessage(self.message);
     return 1;
   } catch (...) {

@@ -21,7 +21,8 @@ bool EndsWithSeparator(std::string_view path) {
 }  // namespace
 
 BatchEditor::BatchEditor(bool answerYes, bool entityDump, const CString& dumpPath)
-    : messages_(answerYes), view_(messages_),
+    : messages_(answerYes),
+      view_(messages_),
       dlg_(view_, settings_, SystemFileSystem(),
            CEntityEditorDlg::Options{[entityDump] { return CString(entityDump ? "-d" : ""); }, dumpPath}) {}
 

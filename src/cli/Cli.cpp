@@ -78,9 +78,9 @@ struct Command {
 
 // The directory's entries in file-header order. A swapped directory (Blue
 // Shift) holds the planes in entry 0 and the entities in entry 1.
-constexpr std::string_view kLumpNames[kLumpCount] = {
-    "entities", "planes", "textures", "vertices", "visibility", "nodes", "texinfo", "faces",
-    "lighting", "clipnodes", "leaves", "marksurfaces", "edges", "surfedges", "models"};
+constexpr std::string_view kLumpNames[kLumpCount] = {"entities", "planes",       "textures", "vertices",  "visibility",
+                                                     "nodes",    "texinfo",      "faces",    "lighting",  "clipnodes",
+                                                     "leaves",   "marksurfaces", "edges",    "surfedges", "models"};
 
 std::string_view LumpName(int index, int entityLumpIndex) {
   if (entityLumpIndex == 1 && (index == 0 || index == 1)) return kLumpNames[1 - index];
@@ -139,9 +139,8 @@ int RunInfo(Invocation& call) {
   report << "map:          " << path << '\n'
          << "version:      " << map.Version() << '\n'
          << "size:         " << map.ImageSize() << " bytes\n"
-         << "entities:     " << CountEntityBlocks(map.GetEntityText()) << " blocks in lump "
-         << entityLump << (entityLump == 1 ? " (planes and entities swapped, as in Blue Shift)" : "")
-         << '\n'
+         << "entities:     " << CountEntityBlocks(map.GetEntityText()) << " blocks in lump " << entityLump
+         << (entityLump == 1 ? " (planes and entities swapped, as in Blue Shift)" : "") << '\n'
          << "layout:       "
          << (map.HasStandardLayout() ? "standard (as the compile tools write it)"
                                      : "non-standard (not in the compile tools' order)")
@@ -151,8 +150,7 @@ int RunInfo(Invocation& call) {
   for (int index = 0; index < kLumpCount; ++index) {
     const CBspFile::LumpInfo lump = map.Lump(index);
     const std::string name(LumpName(index, entityLump));
-    report << FormatString("  %5d  %-12s  %10d  %10d\n", index, name.c_str(), lump.offset, lump.length)
-                  .Str();
+    report << FormatString("  %5d  %-12s  %10d  %10d\n", index, name.c_str(), lump.offset, lump.length).Str();
   }
   return WriteOut(call, report.str());
 }
@@ -379,21 +377,37 @@ int RunDump(Invocation& call) {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"info", "MAP", "version, lump table, entity count and layout of a map", 1, 1, {}, RunInfo},
-      {"show", "MAP", "the entity text as the editor shows it (\"\\r\\n\" line ends)", 1, 1, {},
-       RunShow},
-      {"export", "MAP [-o FILE]", "the stored entity text, like a .ent file, to standard output or FILE",
-       1, 1, {{"-o", true}}, RunExport},
-      {"import", "MAP FILE",
-       "store FILE's text ('-': standard input) as the editor's Save does", 2, 2, {},
-       RunImport},
+      {"show", "MAP", "the entity text as the editor shows it (\"\\r\\n\" line ends)", 1, 1, {}, RunShow},
+      {"export",
+       "MAP [-o FILE]",
+       "the stored entity text, like a .ent file, to standard output or FILE",
+       1,
+       1,
+       {{"-o", true}},
+       RunExport},
+      {"import", "MAP FILE", "store FILE's text ('-': standard input) as the editor's Save does", 2, 2, {}, RunImport},
       {"list", "FOLDER", "the maps the editor lists in FOLDER, in its order", 1, 1, {}, RunList},
-      {"find", "STRING MAP...", "every block that Find and Find Next select, with its map and position", 2,
-       kAnyNumber, {}, RunFind},
-      {"delete-all", "STRING MAP... [--dry-run]",
-       "Delete All and Save, as in the editor; --dry-run saves nothing", 2, kAnyNumber,
-       {{"--dry-run", false}}, RunDeleteAll},
-      {"dump", "MAP... -o FILE", "the entity text of every map, one after another, into FILE", 1, kAnyNumber,
-       {{"-o", true}}, RunDump},
+      {"find",
+       "STRING MAP...",
+       "every block that Find and Find Next select, with its map and position",
+       2,
+       kAnyNumber,
+       {},
+       RunFind},
+      {"delete-all",
+       "STRING MAP... [--dry-run]",
+       "Delete All and Save, as in the editor; --dry-run saves nothing",
+       2,
+       kAnyNumber,
+       {{"--dry-run", false}},
+       RunDeleteAll},
+      {"dump",
+       "MAP... -o FILE",
+       "the entity text of every map, one after another, into FILE",
+       1,
+       kAnyNumber,
+       {{"-o", true}},
+       RunDump},
   };
   return commands;
 }

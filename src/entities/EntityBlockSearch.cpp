@@ -4,8 +4,7 @@
 
 namespace lw {
 
-std::optional<EntityBlockSpan> FindEntityBlock(std::string_view needle, std::string_view text,
-                                               int position) {
+std::optional<EntityBlockSpan> FindEntityBlock(std::string_view needle, std::string_view text, int position) {
   if (needle.empty()) return std::nullopt;
   return detail::FindEntityBlockIn(needle, detail::ContiguousText(text), position);
 }

@@ -20,8 +20,7 @@ struct EntityBlockSpan {
 // after it. Braces between quotes on their line (decal names such as
 // "{target") are not block braces. Matching is byte for byte and
 // case-sensitive; in a double-byte code page a trail byte never matches alone.
-std::optional<EntityBlockSpan> FindEntityBlock(std::string_view needle, std::string_view text,
-                                               int position);
+std::optional<EntityBlockSpan> FindEntityBlock(std::string_view needle, std::string_view text, int position);
 
 // Where the selection of a found block ends: after its '}' and the line end
 // that follows it ("\r\n", a lone "\n", or none), so that deleting the

@@ -16,8 +16,8 @@ namespace lw::detail {
 // Length of the character at `pos` of `text` in the active code page.
 template <typename Text>
 size_t CharLength(const Text& text, size_t pos) {
-  if (pos + 1 < text.size() && CodePage::IsDoubleByteChar(static_cast<unsigned char>(text[pos]),
-                                                            static_cast<unsigned char>(text[pos + 1]))) {
+  if (pos + 1 < text.size() &&
+      CodePage::IsDoubleByteChar(static_cast<unsigned char>(text[pos]), static_cast<unsigned char>(text[pos + 1]))) {
     return 2;
   }
   return 1;

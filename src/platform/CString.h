@@ -30,9 +30,18 @@ class CString {
 
   void Empty() { text_.clear(); }
 
-  CString& operator+=(const CString& other) { text_ += other.text_; return *this; }
-  CString& operator+=(const char* other) { text_ += other; return *this; }
-  CString& operator+=(char c) { text_ += c; return *this; }
+  CString& operator+=(const CString& other) {
+    text_ += other.text_;
+    return *this;
+  }
+  CString& operator+=(const char* other) {
+    text_ += other;
+    return *this;
+  }
+  CString& operator+=(char c) {
+    text_ += c;
+    return *this;
+  }
   friend CString operator+(const CString& a, const CString& b) { return CString(a.text_ + b.text_); }
   friend CString operator+(const CString& a, const char* b) { return CString(a.text_ + b); }
   friend CString operator+(const char* a, const CString& b) { return CString(a + b.text_); }

@@ -16,8 +16,7 @@ bool IsLeadIn(unsigned id, unsigned char byte) {
     case 949:  // Unified Hangul
     case 950:  // Big5
       return byte >= 0x81 && byte <= 0xFE;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -28,8 +27,8 @@ void CodePage::SetActive(unsigned id) { gActive.store(IsKnown(id) ? id : kSingle
 unsigned CodePage::Active() { return gActive.load(); }
 
 bool CodePage::IsKnown(unsigned id) {
-  return id == kSingleByte || id == 932 || id == 936 || id == 949 || id == 950 ||
-         id == 1250 || id == 1251 || id == 1253 || id == 1254 || id == 437 || id == 850;
+  return id == kSingleByte || id == 932 || id == 936 || id == 949 || id == 950 || id == 1250 || id == 1251 ||
+         id == 1253 || id == 1254 || id == 437 || id == 850;
 }
 
 bool CodePage::IsDoubleByte() {

@@ -18,8 +18,7 @@ class SettingsStore {
   // The raw bytes of `valueName` under an open `subkey`, as stored (no
   // terminator added). False when the value is missing, cannot be read, or is
   // longer than `maxBytes` (nothing is copied then).
-  virtual bool QueryValue(const CString& subkey, const CString& valueName, size_t maxBytes,
-                          std::string& bytes) = 0;
+  virtual bool QueryValue(const CString& subkey, const CString& valueName, size_t maxBytes, std::string& bytes) = 0;
   // Creates `subkey` when missing and sets `valueName` to `value`'s bytes,
   // without a terminator. False when the key can be neither created nor
   // opened or the value cannot be written.

@@ -32,8 +32,7 @@ CString GameMapsFolder(const CString& gameFolder) {
   return folder;
 }
 
-bool StoreString(SettingsStore& store, const CString& subkey, const CString& valueName,
-                 const CString& value) {
+bool StoreString(SettingsStore& store, const CString& subkey, const CString& valueName, const CString& value) {
   return store.SetStringValue(subkey, valueName, value);
 }
 

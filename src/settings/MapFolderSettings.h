@@ -30,7 +30,6 @@ CString GameMapsFolder(const CString& gameFolder);
 
 // Stores `value`'s bytes, without a terminator, as `valueName` under `subkey`,
 // creating the key when missing. False when nothing could be stored.
-bool StoreString(SettingsStore& store, const CString& subkey, const CString& valueName,
-                 const CString& value);
+bool StoreString(SettingsStore& store, const CString& subkey, const CString& valueName, const CString& value);
 
 }  // namespace lw

@@ -28,10 +28,8 @@ CEntityEditorDlg::Options DefaultOptions() {
 CEntityEditorDlg::CEntityEditorDlg(MainWindowView& view, SettingsStore& settings, FileSystem& files)
     : CEntityEditorDlg(view, settings, files, DefaultOptions()) {}
 
-CEntityEditorDlg::CEntityEditorDlg(MainWindowView& view, SettingsStore& settings, FileSystem& files,
-                                   Options options)
-    : view_(view), settings_(settings), files_(files), options_(std::move(options)),
-      BspFile(view.Messages(), files) {
+CEntityEditorDlg::CEntityEditorDlg(MainWindowView& view, SettingsStore& settings, FileSystem& files, Options options)
+    : view_(view), settings_(settings), files_(files), options_(std::move(options)), BspFile(view.Messages(), files) {
   if (!options_.commandLine) options_.commandLine = [] { return GetCommandLineString(); };
 }
 

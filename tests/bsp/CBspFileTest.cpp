@@ -68,11 +68,16 @@ TEST_F(CBspFileTest, MapsWithTheCompilersLayoutCountAsStandardAndOthersDoNot) {
     bool standard;
   };
   const Row rows[] = {
-      {"standard.bsp", true},          {"padded_textures.bsp", true},
-      {"trailing_padding.bsp", true},  {"empty_textures.bsp", true},
-      {"empty_lumps_at_entities.bsp", true}, {"crlf_entities.bsp", true},
-      {"swapped_directory.bsp", true}, {"lump_after_entities.bsp", false},
-      {"textures_not_last.bsp", false}, {"trailing_data.bsp", false},
+      {"standard.bsp", true},
+      {"padded_textures.bsp", true},
+      {"trailing_padding.bsp", true},
+      {"empty_textures.bsp", true},
+      {"empty_lumps_at_entities.bsp", true},
+      {"crlf_entities.bsp", true},
+      {"swapped_directory.bsp", true},
+      {"lump_after_entities.bsp", false},
+      {"textures_not_last.bsp", false},
+      {"trailing_data.bsp", false},
       {"data_between_entities_and_textures.bsp", false},
   };
   for (const Row& row : rows) {
@@ -163,10 +168,12 @@ TEST_F(CBspFileTest, FailuresOfTheFileItselfGetTheirOwnMessages) {
 TEST_F(CBspFileTest, EachLoadGivesThatMapsBytesWhateverWasLoadedBefore) {
   // Large maps of like sizes share one block; the image must still be the
   // file just read, and a failed load in between must not leave old bytes.
-  const std::string bigger = Put("bigger.bsp", mapwriter::WriteMap(mapwriter::MakeMapContents(
-                                                   mapwriter::MakeEntityText(300, 1), 1, 3 << 20, 64 << 10)));
-  const std::string smaller = Put("smaller.bsp", mapwriter::WriteMap(mapwriter::MakeMapContents(
-                                                     mapwriter::MakeEntityText(20, 2), 2, 5 << 19, 1 << 10)));
+  const std::string bigger =
+      Put("bigger.bsp",
+          mapwriter::WriteMap(mapwriter::MakeMapContents(mapwriter::MakeEntityText(300, 1), 1, 3 << 20, 64 << 10)));
+  const std::string smaller =
+      Put("smaller.bsp",
+          mapwriter::WriteMap(mapwriter::MakeMapContents(mapwriter::MakeEntityText(20, 2), 2, 5 << 19, 1 << 10)));
   const std::string broken = PutTestMap("lump_past_end.bsp");
   CBspFile map(messages_);
   for (const std::string& path : {bigger, smaller, broken, bigger, smaller}) {
@@ -198,8 +205,8 @@ TEST_F(CBspFileTest, AMapHeldOpenByAnotherProgramCannotBeLoaded) {
 TEST_F(CBspFileTest, SaveWritesTheCompilersLayoutByteForByte) {
   // Each row: a map in the compilers' layout; the save must write exactly the
   // bytes before the entity lump (two fields changed), the text, the textures.
-  const char* const files[] = {"standard.bsp",         "padded_textures.bsp",     "trailing_padding.bsp",
-                               "empty_textures.bsp",   "empty_lumps_at_entities.bsp", "crlf_entities.bsp"};
+  const char* const files[] = {"standard.bsp",       "padded_textures.bsp",         "trailing_padding.bsp",
+                               "empty_textures.bsp", "empty_lumps_at_entities.bsp", "crlf_entities.bsp"};
   const std::string extras[] = {"", "{\r\n\"classname\" \"info_target\"\r\n}\r\n",
                                 "{\r\n\"classname\" \"light\"\r\n\"_light\" \"1 2 3\"\r\n}\r\n"};
   for (const char* file : files) {

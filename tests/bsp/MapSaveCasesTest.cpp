@@ -109,27 +109,40 @@ std::vector<SaveCase> Cases() {
   };
   return {
       {"an ordinary map", plain, false, {}, Outcome::kReplaced},
-      {"a symbolic link", [](Layout& l) {
+      {"a symbolic link",
+       [](Layout& l) {
          fs::create_directory(l.dir.Path() / "shared");
          l.mapFile = l.dir.Path() / "shared" / "de_case.bsp";
          fs::rename(l.savePath, l.mapFile);
          fs::create_symlink("../shared/de_case.bsp", l.savePath);
          l.links = {l.savePath};
-       }, false, {}, Outcome::kReplaced},
-      {"a chain of links", [](Layout& l) {
+       },
+       false,
+       {},
+       Outcome::kReplaced},
+      {"a chain of links",
+       [](Layout& l) {
          fs::create_directory(l.dir.Path() / "shared");
          l.mapFile = l.dir.Path() / "shared" / "de_case.bsp";
          fs::rename(l.savePath, l.mapFile);
          fs::create_symlink(l.mapFile, l.maps / "middle.bsp");
          fs::create_symlink("middle.bsp", l.savePath);
          l.links = {l.savePath, l.maps / "middle.bsp"};
-       }, false, {}, Outcome::kReplaced},
+       },
+       false,
+       {},
+       Outcome::kReplaced},
       {"a map with a second hard link", hardLinked, false, {}, Outcome::kInPlace},
-      {"owned by another user, saved by the superuser", [](Layout& l) {
+      {"owned by another user, saved by the superuser",
+       [](Layout& l) {
          Own(l.mapFile, kOtherUser, kOtherGroup);
          Mode(l.mapFile, 0640);
-       }, false, {}, Outcome::kReplaced},
-      {"a map with an access list", [](Layout& l) {
+       },
+       false,
+       {},
+       Outcome::kReplaced},
+      {"a map with an access list",
+       [](Layout& l) {
          // Version 2; the owner rw-, user 4321 rw-, the group r--, mask rw-, others r--.
          const auto entry = [](std::uint16_t tag, std::uint16_t perm, std::uint32_t id) {
            std::string bytes;
@@ -144,29 +157,49 @@ std::vector<SaveCase> Cases() {
          if (setxattr(l.mapFile.c_str(), kAccessList, l.accessList.data(), l.accessList.size(), 0) != 0) {
            l.accessList.clear();  // no access lists on this file system
          }
-       }, false, {}, Outcome::kReplaced},
-      {"owned by another user, writable by the one saving", [](Layout& l) {
+       },
+       false,
+       {},
+       Outcome::kReplaced},
+      {"owned by another user, writable by the one saving",
+       [](Layout& l) {
          Own(l.mapFile, kOtherUser, kOtherGroup);
          Mode(l.mapFile, 0666);
          Mode(l.maps, 0777);
-       }, true, {}, Outcome::kInPlace},
-      {"the saver's own map in a group the saver is not in", [](Layout& l) {
+       },
+       true,
+       {},
+       Outcome::kInPlace},
+      {"the saver's own map in a group the saver is not in",
+       [](Layout& l) {
          Own(l.mapFile, kUser, kOtherGroup);
          Mode(l.mapFile, 0664);
          Mode(l.maps, 0777);
-       }, true, {}, Outcome::kInPlace},
-      {"a folder without write permission", [](Layout& l) {
+       },
+       true,
+       {},
+       Outcome::kInPlace},
+      {"a folder without write permission",
+       [](Layout& l) {
          Own(l.mapFile, kUser, kUser);
          Mode(l.maps, 0555);
-       }, true, {}, Outcome::kInPlace},
-      {"a file bind-mounted over its name", [](Layout& l) {
+       },
+       true,
+       {},
+       Outcome::kInPlace},
+      {"a file bind-mounted over its name",
+       [](Layout& l) {
          l.mapFile = l.dir.Path() / "volume.bsp";
          fs::rename(l.savePath, l.mapFile);
          WriteFileBytes(l.savePath, "the mount point");
-       }, false, {std::nullopt, 0, 0, false, false, true}, Outcome::kInPlace},
+       },
+       false,
+       {std::nullopt, 0, 0, false, false, true},
+       Outcome::kInPlace},
       {"a file size limit below the new size", plain, false, {std::nullopt, 0, 0, false, true}, Outcome::kRefused},
       {"a file size limit, hard-linked map", hardLinked, false, {std::nullopt, 0, 0, false, true}, Outcome::kRefused},
-      {"what killed saves left beside the map", [](Layout& l) {
+      {"what killed saves left beside the map",
+       [](Layout& l) {
          l.removed = {".de_case.bsp.lumpwright-Ab12Cd", ".de_case.bsp.lumpwright-zzzzzz"};
          l.kept = {".de_case.bsp.lumpwright-InUse1", ".de_case.bsp.lumpwright-notes", ".other.bsp.lumpwright-Ab12Cd"};
          for (const auto& name : l.removed) WriteFileBytes(l.maps / name, "half a map");
@@ -176,7 +209,10 @@ std::vector<SaveCase> Cases() {
          // A pipe named like one, which nobody writes to: opening it must not wait.
          l.kept.push_back(".de_case.bsp.lumpwright-Fifo01");
          ASSERT_EQ(mkfifo((l.maps / l.kept.back()).c_str(), 0644), 0);
-       }, false, {}, Outcome::kReplaced},
+       },
+       false,
+       {},
+       Outcome::kReplaced},
       {"Ctrl+C once the new file is made", plain, false, {FileOp::kCreateTemp, 1, SIGINT}, Outcome::kRefused},
       {"SIGTERM between writes", plain, false, {FileOp::kWrite, 2, SIGTERM}, Outcome::kRefused},
       {"SIGHUP after the flush", plain, false, {FileOp::kFlush, 1, SIGHUP}, Outcome::kRefused},
@@ -188,8 +224,8 @@ std::vector<SaveCase> Cases() {
 }
 
 struct Observed {
-  int result = -1;                   // SaveMap's
-  std::optional<int> killedBy;       // the signal that ended the saving process
+  int result = -1;              // SaveMap's
+  std::optional<int> killedBy;  // the signal that ended the saving process
   std::vector<std::string> shown;
 };
 

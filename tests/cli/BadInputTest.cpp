@@ -54,7 +54,8 @@ constexpr const char* kNoNul = "Error openning the file: PATH.\nThe entity lump 
 constexpr const char* kSaved = "The file:  NAME\nwas saved!\n";
 
 // The text every import stores.
-constexpr const char* kImportText = "{\r\n\"classname\" \"worldspawn\"\r\n}\r\n{\r\n\"classname\" \"info_target\"\r\n}\r\n";
+constexpr const char* kImportText =
+    "{\r\n\"classname\" \"worldspawn\"\r\n}\r\n{\r\n\"classname\" \"info_target\"\r\n}\r\n";
 
 std::string Replace(std::string text, std::string_view mark, const std::string& by) {
   for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + by.size())) {
@@ -156,8 +157,7 @@ std::vector<Row> FileRows() {
        Refused(kNoNul)},
       {"missing file", "missing.bsp", "", Refused(kOpenFailed), Refused(kOpenFailed), Condition::kMissing},
       {"folder named like a map", "folder.bsp", "", Refused(kOpenFailed), Refused(kOpenFailed), Condition::kFolder},
-      {"map held open elsewhere", "held.bsp", map, Refused(kOpenFailed), Refused(kOpenFailed),
-       Condition::kHeldOpen},
+      {"map held open elsewhere", "held.bsp", map, Refused(kOpenFailed), Refused(kOpenFailed), Condition::kHeldOpen},
       // No new file can be made there: the map is saved in place.
       {"map in a folder without write permission", "locked_folder.bsp", map, kWorks, kWorks,
        Condition::kReadOnlyFolder},

@@ -99,8 +99,8 @@ class BatchTest : public ::testing::Test {
 };
 
 TEST_F(BatchTest, ListGivesTheEditorsMapsInItsOrder) {
-  for (const char* name : {"de_b.bsp", "DE_A.BSP", "de_c.Bsp", "Zz.bsp", "aa.bsp", ".hidden.bsp", "notes.txt",
-                           "de_b.bsp.bak"}) {
+  for (const char* name :
+       {"de_b.bsp", "DE_A.BSP", "de_c.Bsp", "Zz.bsp", "aa.bsp", ".hidden.bsp", "notes.txt", "de_b.bsp.bak"}) {
     Put(name, "x");
   }
   fs::create_directory(maps / "folder.bsp");
@@ -186,8 +186,8 @@ TEST_F(BatchTest, DeleteAllLeavesTheBytesTheEditorsDeleteAllAndSaveLeave) {
 
     const CliResult result = RunArgs({"delete-all", row.needle, path});
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, path + ":\n" + CountMessage(reference.count, row.needle) + "The file:  " + row.name +
-                              "\nwas saved!\n");
+    EXPECT_EQ(result.out,
+              path + ":\n" + CountMessage(reference.count, row.needle) + "The file:  " + row.name + "\nwas saved!\n");
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(ReadFileBytes(path), EditorDeleteAllAndSave(editorDir.Path(), row.name, row.needle));
     EXPECT_EQ(Stored(path), LumpForm(reference.text));
@@ -217,8 +217,7 @@ TEST_F(BatchTest, DryRunAndMapsWithoutAMatchAreNotWritten) {
 
   const CliResult none = RunArgs({"delete-all", "weapon_awp", paths[0], Folder()});
   EXPECT_EQ(none.status, 0) << none.err;
-  EXPECT_TRUE(Has(none.out, paths[0] + ":\nNo entity contains the string \"weapon_awp\"; not saved.\n"))
-      << none.out;
+  EXPECT_TRUE(Has(none.out, paths[0] + ":\nNo entity contains the string \"weapon_awp\"; not saved.\n")) << none.out;
   EXPECT_FALSE(Has(none.out, "was saved!"));
 
   for (size_t i = 0; i < paths.size(); ++i) {
@@ -359,8 +358,8 @@ TEST_F(BatchTest, DeleteAllRemovesWhatKilledSavesLeftBesideEachMap) {
     const HeldFile held((maps / ".de_b.bsp.lumpwright-Held12").string());
     ASSERT_TRUE(held.Held());
     // de_c.bsp is not saved, so what lies beside it stays.
-    result = RunArgs({"delete-all", "\"classname\" \"worldspawn\"", (maps / "de_a.bsp").string(),
-                      (maps / "de_b.bsp").string()});
+    result = RunArgs(
+        {"delete-all", "\"classname\" \"worldspawn\"", (maps / "de_a.bsp").string(), (maps / "de_b.bsp").string()});
   }
   EXPECT_EQ(result.status, 0) << result.err;
   std::vector<std::string> left;

@@ -129,7 +129,10 @@ TEST_F(CliTest, ExitStatusesAndWhereTheTextGoes) {
       {"help lists the commands", {"--help"}, 0, "import MAP FILE", ""},
       {"info", {"info", "MAP"}, 0, "version:      30", ""},
       {"info in a double-byte code page", {"--codepage", "932", "info", "MAP"}, 0, "standard", ""},
-      {"missing map", {"show", "MISSING"}, 1, "",
+      {"missing map",
+       {"show", "MISSING"},
+       1,
+       "",
        "Error openning the file: MISSING.\nMake sure it isn't opened in another program.\n"},
       {"version 29", {"show", "V29"}, 1, "", "BSP is version 29, not 30\n"},
       {"version 29 info", {"info", "V29"}, 1, "", "BSP is version 29, not 30\n"},
@@ -176,13 +179,13 @@ TEST_F(CliTest, InfoReportsTheDirectoryBlocksAndLayout) {
   // Decal blocks carry "{target" values: only braces outside quotes open a block.
   EXPECT_NE(result.out.find("entities:     40 blocks in lump 0\n"), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("layout:       standard"), std::string::npos);
-  const char* names[kLumps] = {"entities", "planes", "textures", "vertices", "visibility",
-                               "nodes", "texinfo", "faces", "lighting", "clipnodes",
-                               "leaves", "marksurfaces", "edges", "surfedges", "models"};
+  const char* names[kLumps] = {"entities", "planes",       "textures", "vertices",  "visibility",
+                               "nodes",    "texinfo",      "faces",    "lighting",  "clipnodes",
+                               "leaves",   "marksurfaces", "edges",    "surfedges", "models"};
   for (int index = 0; index < kLumps; ++index) {
     const Lump lump = DirectoryEntry(original_, index);
-    const std::string row = FormatString("  %5d  %-12s  %10d  %10d\n", index, names[index],
-                                         lump.offset, lump.length).Str();
+    const std::string row =
+        FormatString("  %5d  %-12s  %10d  %10d\n", index, names[index], lump.offset, lump.length).Str();
     EXPECT_NE(result.out.find(row), std::string::npos) << "missing row: " << row << result.out;
   }
 }
@@ -274,9 +277,10 @@ TEST_F(CliTest, FailedImportsLeaveTheMapAlone) {
     EXPECT_EQ(ReadFileBytes(map_), original_);
   }
 
-  std::filesystem::permissions(map_, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
-                                         std::filesystem::perms::others_write,
-                               std::filesystem::perm_options::remove);
+  std::filesystem::permissions(
+      map_,
+      std::filesystem::perms::owner_write | std::filesystem::perms::group_write | std::filesystem::perms::others_write,
+      std::filesystem::perm_options::remove);
   const CliResult readOnly = RunArgs({"import", map_, "-"}, "{\n\"classname\" \"worldspawn\"\n}\n");
   EXPECT_EQ(readOnly.status, 1);
   EXPECT_EQ(readOnly.out, "");
@@ -303,10 +307,16 @@ TEST_F(CliTest, FilesTheCommandLineWritesNeverLandOnAMap) {
     std::string err;
   } cases[] = {
       {"export over the map itself", {"export", map_, "-o", map_}, map_, 1, "lumpwright-cli: " + map_ + beingRead},
-      {"export over a link to the map", {"export", map_, "-o", dir_.File("link.bsp")}, map_, 1,
+      {"export over a link to the map",
+       {"export", map_, "-o", dir_.File("link.bsp")},
+       map_,
+       1,
        "lumpwright-cli: " + dir_.File("link.bsp") + beingRead},
       {"export over another map", {"export", map_, "-o", other}, other, 1, "lumpwright-cli: " + other + isAMap},
-      {"dump over a map", {"dump", map_, "-o", other}, other, 1,
+      {"dump over a map",
+       {"dump", map_, "-o", other},
+       other,
+       1,
        "Error writing the file: " + other + ".\nIt is a map, and the dump is never written over a map.\n"},
       {"export over an older backup", {"export", map_, "-o", backup}, backup, 0, ""},
       {"export over a hard-linked backup", {"export", map_, "-o", backup}, dir_.File("elsewhere/backup.ent"), 0, ""},
@@ -332,8 +342,8 @@ TEST_F(CliTest, FilesTheCommandLineWritesNeverLandOnAMap) {
     EXPECT_EQ(std::filesystem::hard_link_count(backup), 2u);
     EXPECT_EQ(ReadFileBytes(map_), original_);
   }
-  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"backup.ent", "cs_other.bsp", "de_made.bsp", "elsewhere",
-                                                      "link.bsp"}));
+  EXPECT_EQ(dir_.Entries(),
+            (std::vector<std::string>{"backup.ent", "cs_other.bsp", "de_made.bsp", "elsewhere", "link.bsp"}));
   // A descriptor the program was given (/dev/stdout after `>> FILE`) is
   // written where it writes, after what is there.
   WriteFileBytes(backup, "earlier output\n");

@@ -98,12 +98,11 @@ TEST(DeleteAll, RemovesEveryMatchingBlock) {
   const DeleteAllCase cases[] = {
       {"three spawns", world + spawn + light + spawn + spawn, "info_player_deathmatch", world + light, 3},
       {"no match", world + light, "hostage_entity", world + light, 0},
-      {"decals with quoted braces leave the next block whole", world + decal + target + decal,
-       "infodecal", world + target, 2},
-      {"match between blocks takes both blocks and the text between", world + "X\r\n" + light + spawn, "X",
-       spawn, 1},
-      {"mixed line ends keep the next block's brace", Block("a", "\n") + Block("b", "\r\n") + Block("a", "\n"),
-       "\"a\"", Block("b", "\r\n"), 2},
+      {"decals with quoted braces leave the next block whole", world + decal + target + decal, "infodecal",
+       world + target, 2},
+      {"match between blocks takes both blocks and the text between", world + "X\r\n" + light + spawn, "X", spawn, 1},
+      {"mixed line ends keep the next block's brace", Block("a", "\n") + Block("b", "\r\n") + Block("a", "\n"), "\"a\"",
+       Block("b", "\r\n"), 2},
       {"last block without line end", world + "{\r\n\"classname\" \"light\"\r\n}", "light", world, 1},
       {"every block", spawn + spawn, "info_player_deathmatch", "", 2},
   };

@@ -30,8 +30,8 @@ class DirectoryListingTest : public ::testing::Test {
     maps_ = dir_.Path() / "maps";
     fs::create_directories(maps_ / "folder.bsp");
     fs::create_directories(maps_ / "sub");
-    for (const char* name : {"de_dust.bsp", "CS_ITALY.BSP", ".hidden.bsp", "notes.txt", "de_dust.bsp.bak",
-                             "bsp", "as_oilrig.Bsp"}) {
+    for (const char* name :
+         {"de_dust.bsp", "CS_ITALY.BSP", ".hidden.bsp", "notes.txt", "de_dust.bsp.bak", "bsp", "as_oilrig.Bsp"}) {
       WriteFileBytes(maps_ / name, "x");
     }
     fs::create_directory_symlink(maps_ / "sub", maps_ / "linked.bsp");
@@ -54,12 +54,14 @@ TEST_F(DirectoryListingTest, PatternsMatchNamesWithoutRegardToCase) {
     std::string pattern;
     std::vector<std::string> expected;
   } cases[] = {
-      {"map files in any case, hidden ones, directories flagged, links followed", maps + "/*.bsp",
-       {".hidden.bsp", "CS_ITALY.BSP", "alias.bsp", "as_oilrig.Bsp", "dangling.bsp", "de_dust.bsp",
-        "folder.bsp/", "linked.bsp/"}},
-      {"capital pattern", maps + "/*.BSP",
-       {".hidden.bsp", "CS_ITALY.BSP", "alias.bsp", "as_oilrig.Bsp", "dangling.bsp", "de_dust.bsp",
-        "folder.bsp/", "linked.bsp/"}},
+      {"map files in any case, hidden ones, directories flagged, links followed",
+       maps + "/*.bsp",
+       {".hidden.bsp", "CS_ITALY.BSP", "alias.bsp", "as_oilrig.Bsp", "dangling.bsp", "de_dust.bsp", "folder.bsp/",
+        "linked.bsp/"}},
+      {"capital pattern",
+       maps + "/*.BSP",
+       {".hidden.bsp", "CS_ITALY.BSP", "alias.bsp", "as_oilrig.Bsp", "dangling.bsp", "de_dust.bsp", "folder.bsp/",
+        "linked.bsp/"}},
       {"folder without its separator lists the parent", maps, {"maps/"}},
       {"prefix pattern of a folder without separator", top + "/maps*.bsp", {"maps.bsp", "mapsB.BSP"}},
       {"question mark takes one character", maps + "/de_?ust.bsp", {"de_dust.bsp"}},

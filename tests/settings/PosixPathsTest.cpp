@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Paths.h"
 #include "ScopedEnv.h"
+#include "platform/Paths.h"
 #include "support/TempDir.h"
 
 namespace lw {

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <string>
 
+#include "ScopedEnv.h"
 #include "platform/posix/PosixSettingsStore.h"
 #include "settings/MapFolderSettings.h"
-#include "ScopedEnv.h"
 #include "support/FailingFileSystem.h"
 #include "support/TempDir.h"
 
@@ -67,8 +67,7 @@ TEST(PosixSettingsStore, FileIsPlainTextAPersonCanEdit) {
   PosixSettingsStore store(file, {});
   ASSERT_TRUE(store.SetStringValue(kSettingsKey, kInstallPathValue, "/home/ann/maps/"));
   const std::string text = ReadFileBytes(file);
-  EXPECT_NE(text.find("[Software\\Quellmoor\\Lumpwright\\Settings]\nInstallPath=/home/ann/maps/\n"),
-            std::string::npos)
+  EXPECT_NE(text.find("[Software\\Quellmoor\\Lumpwright\\Settings]\nInstallPath=/home/ann/maps/\n"), std::string::npos)
       << text;
 
   // Edited by hand on another system: other case, blanks, CRLF, a comment.

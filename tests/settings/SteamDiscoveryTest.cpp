@@ -106,9 +106,11 @@ TEST(SteamDiscovery, LibraryFoldersFileFormats) {
     std::vector<std::string> expected;
   } cases[] = {
       {"nested blocks", LibraryFile({"/a", "/mnt/b c"}), {"/a", "/mnt/b c"}},
-      {"older flat form", "\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\"1\"\n\t\"1\"\t\"/old/lib\"\n}\n",
+      {"older flat form",
+       "\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\"1\"\n\t\"1\"\t\"/old/lib\"\n}\n",
        {"/old/lib"}},
-      {"escaped characters", "\"libraryfolders\" { \"0\" { \"path\" \"D:\\\\Steam \\\"x\\\"\" } }",
+      {"escaped characters",
+       "\"libraryfolders\" { \"0\" { \"path\" \"D:\\\\Steam \\\"x\\\"\" } }",
        {"D:\\Steam \"x\""}},
       {"comments and bare words", "// made by hand\nlibraryfolders { 0 { path /bare // tail\n } }", {"/bare"}},
       {"apps and labels are not folders", LibraryFile({"/only"}), {"/only"}},

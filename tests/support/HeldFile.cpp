@@ -14,7 +14,8 @@ namespace lw::test {
 
 #if defined(_WIN32)
 HeldFile::HeldFile(const std::string& path) {
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   handle_ = reinterpret_cast<std::intptr_t>(file);
   held_ = true;

@@ -20,8 +20,8 @@ bool InMemorySettingsStore::OpenKey(const CString& subkey) {
   return keys_.count(Folded(subkey.View())) != 0;
 }
 
-bool InMemorySettingsStore::QueryValue(const CString& subkey, const CString& valueName,
-                                       size_t maxBytes, std::string& bytes) {
+bool InMemorySettingsStore::QueryValue(const CString& subkey, const CString& valueName, size_t maxBytes,
+                                       std::string& bytes) {
   if (failReads) return false;
   const auto value = Get(subkey.Str(), valueName.Str());
   if (!value || value->size() > maxBytes) return false;
@@ -29,8 +29,7 @@ bool InMemorySettingsStore::QueryValue(const CString& subkey, const CString& val
   return true;
 }
 
-bool InMemorySettingsStore::SetStringValue(const CString& subkey, const CString& valueName,
-                                           const CString& value) {
+bool InMemorySettingsStore::SetStringValue(const CString& subkey, const CString& valueName, const CString& value) {
   if (failWrites) return false;
   ++setCount;
   Put(subkey.Str(), valueName.Str(), value.Str());
@@ -39,13 +38,11 @@ bool InMemorySettingsStore::SetStringValue(const CString& subkey, const CString&
 
 void InMemorySettingsStore::AddKey(const std::string& subkey) { keys_[Folded(subkey)]; }
 
-void InMemorySettingsStore::Put(const std::string& subkey, const std::string& valueName,
-                                std::string bytes) {
+void InMemorySettingsStore::Put(const std::string& subkey, const std::string& valueName, std::string bytes) {
   keys_[Folded(subkey)][Folded(valueName)] = std::move(bytes);
 }
 
-std::optional<std::string> InMemorySettingsStore::Get(const std::string& subkey,
-                                                      const std::string& valueName) const {
+std::optional<std::string> InMemorySettingsStore::Get(const std::string& subkey, const std::string& valueName) const {
   const auto key = keys_.find(Folded(subkey));
   if (key == keys_.end()) return std::nullopt;
   const auto value = key->second.find(Folded(valueName));

@@ -14,16 +14,14 @@ namespace lw::test {
 class InMemorySettingsStore : public SettingsStore {
  public:
   bool OpenKey(const CString& subkey) override;
-  bool QueryValue(const CString& subkey, const CString& valueName, size_t maxBytes,
-                  std::string& bytes) override;
+  bool QueryValue(const CString& subkey, const CString& valueName, size_t maxBytes, std::string& bytes) override;
   bool SetStringValue(const CString& subkey, const CString& valueName, const CString& value) override;
 
   // Creates the key, without any value.
   void AddKey(const std::string& subkey);
   void Put(const std::string& subkey, const std::string& valueName, std::string bytes);
   // The stored bytes, or nothing when the key or value is missing.
-  [[nodiscard]] std::optional<std::string> Get(const std::string& subkey,
-                                               const std::string& valueName) const;
+  [[nodiscard]] std::optional<std::string> Get(const std::string& subkey, const std::string& valueName) const;
 
   // While set, SetStringValue fails and stores nothing (a key that can be
   // neither created nor opened).

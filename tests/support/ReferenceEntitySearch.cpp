@@ -13,9 +13,8 @@ std::vector<bool> CharacterStarts(std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
     starts[i] = true;
-    const bool pair = i + 1 < text.size() &&
-                      CodePage::IsDoubleByteChar(static_cast<unsigned char>(text[i]),
-                                                 static_cast<unsigned char>(text[i + 1]));
+    const bool pair = i + 1 < text.size() && CodePage::IsDoubleByteChar(static_cast<unsigned char>(text[i]),
+                                                                        static_cast<unsigned char>(text[i + 1]));
     i += pair ? 2 : 1;
   }
   starts[text.size()] = true;
@@ -36,8 +35,7 @@ bool OutsideQuotes(std::string_view text, const std::vector<bool>& starts, size_
 
 }  // namespace
 
-std::optional<EntityBlockSpan> ReferenceFindEntityBlock(std::string_view needle, std::string_view text,
-                                                        int position) {
+std::optional<EntityBlockSpan> ReferenceFindEntityBlock(std::string_view needle, std::string_view text, int position) {
   if (needle.empty()) return std::nullopt;
   const auto starts = CharacterStarts(text);
   const size_t n = text.size();

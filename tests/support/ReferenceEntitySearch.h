@@ -11,8 +11,7 @@ namespace lw::test {
 // The block search and Delete All written plainly from their rules, one
 // character at a time, with no attention to speed. The program's own search
 // and its one-pass Delete All must agree with these on every input.
-std::optional<EntityBlockSpan> ReferenceFindEntityBlock(std::string_view needle, std::string_view text,
-                                                        int position);
+std::optional<EntityBlockSpan> ReferenceFindEntityBlock(std::string_view needle, std::string_view text, int position);
 
 struct ReferenceDeleteAllResult {
   std::string text;

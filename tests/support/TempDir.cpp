@@ -30,11 +30,10 @@ TempDir::~TempDir() {
   // Tests make files read-only on purpose; give write access back first.
   for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
        it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
   }
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
   std::filesystem::remove_all(path_, ignored);
 }
 

@@ -24,7 +24,8 @@ constexpr const char* kWarning =
     "Back Up all of your .bsp files before making changes to them.";
 
 std::string Entities(const std::string& marker) {
-  return "{\n\"classname\" \"worldspawn\"\n\"message\" \"" + marker + "\"\n}\n"
+  return "{\n\"classname\" \"worldspawn\"\n\"message\" \"" + marker +
+         "\"\n}\n"
          "{\n\"classname\" \"info_player_deathmatch\"\n\"origin\" \"0 0 0\"\n}\n"
          "{\n\"classname\" \"light\"\n}\n"
          "{\n\"classname\" \"info_player_deathmatch\"\n\"origin\" \"8 8 8\"\n}\n";
@@ -196,7 +197,8 @@ TEST_F(EditorTest, SaveWritesTheMapAndShowsItAsSaved) {
   dlg->OnSave();
   EXPECT_EQ(messages.shown.back(), "The file:  alpha.bsp\nwas saved!");
   EXPECT_FALSE(view.edit.GetModify());
-  const std::string expected = "{\n\"classname\" \"worldspawn\"\n\"message\" \"alpha\"\n}\n{\n\"classname\" \"light\"\n}\n";
+  const std::string expected =
+      "{\n\"classname\" \"worldspawn\"\n\"message\" \"alpha\"\n}\n{\n\"classname\" \"light\"\n}\n";
   EXPECT_EQ(view.edit.GetText(), ToDisplayText(expected.c_str()));
   CBspFile check(messages);
   ASSERT_EQ(check.LoadMap(CString(Folder() + "alpha.bsp")), 0);
@@ -326,7 +328,8 @@ TEST_F(EditorTest, ExitAsksStoresTheFolderAndWritesTheDump) {
   // The dump holds the first load and the reload after the save, in that order.
   const std::string dump = test::ReadFileBytes(dumpPath);
   EXPECT_EQ(dump, dlg->GetEntityDump().Str());
-  const std::string saved = "{\n\"classname\" \"worldspawn\"\n\"message\" \"alpha\"\n}\n{\n\"classname\" \"light\"\n}\n";
+  const std::string saved =
+      "{\n\"classname\" \"worldspawn\"\n\"message\" \"alpha\"\n}\n{\n\"classname\" \"light\"\n}\n";
   EXPECT_EQ(dump, ToDisplayText(Entities("alpha").c_str()).Str() + ToDisplayText(saved.c_str()).Str());
 }
 

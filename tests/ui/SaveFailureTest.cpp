@@ -24,9 +24,9 @@
 #include "mapwriter/MapWriter.h"
 #include "mapwriter/TestMaps.h"
 #include "settings/MapFolderSettings.h"
-#include "support/OrdinaryUserFiles.h"
 #include "support/FailingFileSystem.h"
 #include "support/InMemorySettingsStore.h"
+#include "support/OrdinaryUserFiles.h"
 #include "support/RecordingMessages.h"
 #include "support/TempDir.h"
 #include "ui/CEntityEditorDlg.h"
@@ -77,9 +77,9 @@ const char* OpName(FileOp op) {
   return "?";
 }
 
-constexpr FileOp kOps[] = {FileOp::kOpen,   FileOp::kCreateTemp, FileOp::kQuerySize, FileOp::kRead,
-                           FileOp::kWrite,  FileOp::kSeek,       FileOp::kReserve,   FileOp::kSetLength,
-                           FileOp::kFlush,  FileOp::kClose,      FileOp::kReplace};
+constexpr FileOp kOps[] = {FileOp::kOpen,  FileOp::kCreateTemp, FileOp::kQuerySize, FileOp::kRead,
+                           FileOp::kWrite, FileOp::kSeek,       FileOp::kReserve,   FileOp::kSetLength,
+                           FileOp::kFlush, FileOp::kClose,      FileOp::kReplace};
 
 struct OpCounts {
   int counts[static_cast<size_t>(FileOp::kCount)] = {};
@@ -297,9 +297,8 @@ TEST_F(SaveFailureTest, EveryFailurePointOfASaveLeavesTheMapAndTheUsersTextIntac
           // the one on disk, so nothing is left unsaved.
           EXPECT_EQ(editor.dlg_->LastSaveResult(), 0);
           EXPECT_TRUE(editor.MapBytes() == saved) << "the map file is not the one saved";
-          EXPECT_EQ(editor.messages.shown,
-                    (std::vector<std::string>{"The file:  " + map.name + "\nwas saved!",
-                                              LoadFailureText(point.op, editor.MapPath())}));
+          EXPECT_EQ(editor.messages.shown, (std::vector<std::string>{"The file:  " + map.name + "\nwas saved!",
+                                                                     LoadFailureText(point.op, editor.MapPath())}));
           EXPECT_EQ(editor.view_.statusText, "No map loaded");
           EXPECT_FALSE(editor.view_.edit.GetModify());
         }

@@ -10,8 +10,8 @@ void PadToFour(std::string& out) {
 }  // namespace
 
 LumpOrder CompilerOrder() {
-  return {kPlanes, kLeaves, kVertices, kNodes,    kTexinfo,    kFaces,    kClipnodes, kMarksurfaces,
-          kSurfedges, kEdges, kModels, kLighting, kVisibility, kEntities, kTextures};
+  return {kPlanes,    kLeaves, kVertices, kNodes,    kTexinfo,    kFaces,    kClipnodes, kMarksurfaces,
+          kSurfedges, kEdges,  kModels,   kLighting, kVisibility, kEntities, kTextures};
 }
 
 std::int32_t ReadInt32At(const std::string& bytes, size_t position) {

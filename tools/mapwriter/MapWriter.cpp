@@ -20,9 +20,7 @@ class Random {
     state_ ^= state_ << 5U;
     return state_;
   }
-  int Between(int low, int high) {
-    return low + static_cast<int>(Next() % static_cast<std::uint32_t>(high - low + 1));
-  }
+  int Between(int low, int high) { return low + static_cast<int>(Next() % static_cast<std::uint32_t>(high - low + 1)); }
 
  private:
   std::uint32_t state_;
@@ -162,7 +160,7 @@ std::string GeometryLump(int index, size_t bytes, Random& random) {
         }
       }
       break;
-    case kLighting:  // RGB samples: any length
+    case kLighting:    // RGB samples: any length
     case kVisibility:  // run-length coded bits: any length
       while (out.size() < bytes) out += static_cast<char>(random.Next() & 0xFFU);
       break;
@@ -206,9 +204,7 @@ std::string TexturesLump(size_t bytes, Random& random) {
 
 }  // namespace
 
-std::string WriteMap(const MapContents& contents) {
-  return WriteMapInOrder(contents, CompilerOrder());
-}
+std::string WriteMap(const MapContents& contents) { return WriteMapInOrder(contents, CompilerOrder()); }
 
 std::string MakeEntityText(int entityCount, std::uint32_t seed) {
   Random random(seed);
@@ -225,9 +221,9 @@ MapContents MakeMapContents(std::string_view entityText, std::uint32_t seed, siz
     int permille;
   };
   static constexpr Share kShares[] = {
-      {kPlanes, 30},   {kLeaves, 25},       {kVertices, 35}, {kNodes, 28},     {kTexinfo, 14},
-      {kFaces, 50},    {kClipnodes, 22},    {kMarksurfaces, 6}, {kSurfedges, 45}, {kEdges, 22},
-      {kModels, 8},    {kLighting, 700},    {kVisibility, 15},
+      {kPlanes, 30}, {kLeaves, 25},    {kVertices, 35},    {kNodes, 28},     {kTexinfo, 14},
+      {kFaces, 50},  {kClipnodes, 22}, {kMarksurfaces, 6}, {kSurfedges, 45}, {kEdges, 22},
+      {kModels, 8},  {kLighting, 700}, {kVisibility, 15},
   };
   Random random(seed * 2654435761U + 1U);
   MapContents contents;

@@ -9,8 +9,21 @@ namespace lw::mapwriter {
 
 // Directory indices of a BSP version 30 map.
 enum LumpIndex : int {
-  kEntities = 0, kPlanes, kTextures, kVertices, kVisibility, kNodes, kTexinfo, kFaces,
-  kLighting, kClipnodes, kLeaves, kMarksurfaces, kEdges, kSurfedges, kModels,
+  kEntities = 0,
+  kPlanes,
+  kTextures,
+  kVertices,
+  kVisibility,
+  kNodes,
+  kTexinfo,
+  kFaces,
+  kLighting,
+  kClipnodes,
+  kLeaves,
+  kMarksurfaces,
+  kEdges,
+  kSurfedges,
+  kModels,
   kLumpCount
 };
 
@@ -37,7 +50,7 @@ std::string MakeEntityText(int entityCount, std::uint32_t seed = 1);
 
 // A complete realistic map: geometry lumps of plausible sizes filled with
 // deterministic bytes, the given entity text, and a textures lump.
-MapContents MakeMapContents(std::string_view entityText, std::uint32_t seed = 1,
-                            size_t geometryBytes = 64 * 1024, size_t textureBytes = 16 * 1024);
+MapContents MakeMapContents(std::string_view entityText, std::uint32_t seed = 1, size_t geometryBytes = 64 * 1024,
+                            size_t textureBytes = 16 * 1024);
 
 }  // namespace lw::mapwriter

@@ -57,8 +57,8 @@ std::string TextEndingOnePastAMultipleOfFour() {
 
 std::string EntitiesWithoutNul() {
   std::string bytes = Standard();
-  const auto end = static_cast<size_t>(ReadInt32At(bytes, OffsetField(kEntities)) +
-                                       ReadInt32At(bytes, LengthField(kEntities)));
+  const auto end =
+      static_cast<size_t>(ReadInt32At(bytes, OffsetField(kEntities)) + ReadInt32At(bytes, LengthField(kEntities)));
   bytes.at(end - 1) = '\n';
   return bytes;
 }
@@ -68,15 +68,13 @@ std::string DataBetweenEntitiesAndTextures() {
   // non-zero so that they are data, not padding.
   const std::string text = TextEndingOnePastAMultipleOfFour();
   std::string bytes = WriteMap(TestContents(text));
-  const auto end = static_cast<size_t>(ReadInt32At(bytes, OffsetField(kEntities)) +
-                                       ReadInt32At(bytes, LengthField(kEntities)));
+  const auto end =
+      static_cast<size_t>(ReadInt32At(bytes, OffsetField(kEntities)) + ReadInt32At(bytes, LengthField(kEntities)));
   bytes.replace(end, 3, "XYZ");
   return bytes;
 }
 
-std::string PaddedTextures() {
-  return WriteMap(TestContents(TextEndingOnePastAMultipleOfFour()));
-}
+std::string PaddedTextures() { return WriteMap(TestContents(TextEndingOnePastAMultipleOfFour())); }
 
 std::string CrlfEntities() {
   std::string crlf;
@@ -94,9 +92,7 @@ std::string EmptyLumpsAtEntities() {
   return WriteMap(contents);
 }
 
-std::string EmptyTextures() {
-  return WriteMap(MakeMapContents(TestEntityText(), 5, kTestGeometryBytes, 0));
-}
+std::string EmptyTextures() { return WriteMap(MakeMapContents(TestEntityText(), 5, kTestGeometryBytes, 0)); }
 
 std::string Version29() {
   MapContents contents = TestContents();
@@ -124,8 +120,8 @@ std::vector<NamedMap> MakeTestMaps() {
   maps.push_back({"too_short.bsp", standard.substr(0, 100)});
   maps.push_back({"shorter_than_version.bsp", standard.substr(0, 3)});
   maps.push_back({"version_29.bsp", Version29()});
-  maps.push_back({"lump_past_end.bsp", WithField(standard, LengthField(kTextures),
-                                                  ReadInt32At(standard, LengthField(kTextures)) + 1000)});
+  maps.push_back({"lump_past_end.bsp",
+                  WithField(standard, LengthField(kTextures), ReadInt32At(standard, LengthField(kTextures)) + 1000)});
   maps.push_back({"lump_end_overflows.bsp",
                   WithField(WithField(standard, OffsetField(kNodes), 0x7FFFFF00), LengthField(kNodes), 0x7FFFFF00)});
   maps.push_back({"negative_offset.bsp", WithField(standard, OffsetField(kFaces), -64)});

@@ -141,8 +141,8 @@ class SettingsText {
   }
 
   void Set(std::string_view section, std::string_view name, std::string_view value) {
-    Line line{Escape(name, kNameSpecials) + "=" + Escape(value, {}), std::string(section),
-              std::string(name), std::string(value), false};
+    Line line{Escape(name, kNameSpecials) + "=" + Escape(value, {}), std::string(section), std::string(name),
+              std::string(value), false};
     if (const size_t index = IndexOf(section, name); index != kNone) {
       lines_[index] = std::move(line);
       return;
@@ -242,8 +242,8 @@ size_t SkipVdfSpace(std::string_view vdf, size_t i) {
 std::string ReadVdfWord(std::string_view vdf, size_t& i) {
   std::string word;
   if (vdf[i] != '"') {
-    while (i < vdf.size() && vdf[i] != '"' && vdf[i] != '{' && vdf[i] != '}' && vdf[i] != ' ' &&
-           vdf[i] != '\t' && vdf[i] != '\r' && vdf[i] != '\n') {
+    while (i < vdf.size() && vdf[i] != '"' && vdf[i] != '{' && vdf[i] != '}' && vdf[i] != ' ' && vdf[i] != '\t' &&
+           vdf[i] != '\r' && vdf[i] != '\n') {
       word += vdf[i++];
     }
     return word;
@@ -304,8 +304,7 @@ std::vector<std::string> LibraryFoldersOf(std::string_view vdf) {
   return folders;
 }
 
-std::optional<std::string> FindSteamGameFolder(const std::vector<std::string>& steamRoots,
-                                               bool needCstrike) {
+std::optional<std::string> FindSteamGameFolder(const std::vector<std::string>& steamRoots, bool needCstrike) {
   for (const std::string& root : steamRoots) {
     std::vector<std::string> libraries{root};
     if (const auto vdf = ReadWholeFile(root + "/steamapps/libraryfolders.vdf")) {
@@ -322,9 +321,8 @@ std::optional<std::string> FindSteamGameFolder(const std::vector<std::string>& s
 std::string DefaultSettingsFile() {
   // Only an absolute XDG_CONFIG_HOME counts; a relative one is to be ignored.
   const char* configHome = std::getenv("XDG_CONFIG_HOME");
-  const std::string folder = configHome != nullptr && configHome[0] == '/'
-                                 ? std::string(configHome)
-                                 : HomeFolder() + "/.config";
+  const std::string folder =
+      configHome != nullptr && configHome[0] == '/' ? std::string(configHome) : HomeFolder() + "/.config";
   return folder + "/lumpwright/settings.ini";
 }
 
@@ -333,8 +331,7 @@ std::vector<std::string> SteamRootsUnder(const std::string& home) {
           home + "/.var/app/com.valvesoftware.Steam/.local/share/Steam"};
 }
 
-PosixSettingsStore::PosixSettingsStore(std::string settingsFile, std::vector<std::string> steamRoots,
-                                       FileSystem& files)
+PosixSettingsStore::PosixSettingsStore(std::string settingsFile, std::vector<std::string> steamRoots, FileSystem& files)
     : settingsFile_(std::move(settingsFile)), steamRoots_(std::move(steamRoots)), files_(&files) {}
 
 bool PosixSettingsStore::OpenKey(const CString& subkey) {
@@ -359,8 +356,7 @@ bool PosixSettingsStore::QueryValue(const CString& subkey, const CString& valueN
   return true;
 }
 
-bool PosixSettingsStore::SetStringValue(const CString& subkey, const CString& valueName,
-                                        const CString& value) {
+bool PosixSettingsStore::SetStringValue(const CString& subkey, const CString& valueName, const CString& value) {
   const auto old = ReadWholeFile(settingsFile_);
   if (!old) return false;
   SettingsText text(*old);

@@ -29,8 +29,7 @@ class PosixSettingsStore final : public SettingsStore {
                      FileSystem& files = SystemFileSystem());
 
   bool OpenKey(const CString& subkey) override;
-  bool QueryValue(const CString& subkey, const CString& valueName, size_t maxBytes,
-                  std::string& bytes) override;
+  bool QueryValue(const CString& subkey, const CString& valueName, size_t maxBytes, std::string& bytes) override;
   bool SetStringValue(const CString& subkey, const CString& valueName, const CString& value) override;
 
   [[nodiscard]] const std::string& SettingsFile() const { return settingsFile_; }
@@ -53,8 +52,7 @@ std::vector<std::string> SteamRootsUnder(const std::string& home);
 // The folder .../steamapps/common/Half-Life in the first Steam library that
 // has it (each root, then the libraries its steamapps/libraryfolders.vdf
 // lists), holding a cstrike folder when `needCstrike`; nothing when none does.
-std::optional<std::string> FindSteamGameFolder(const std::vector<std::string>& steamRoots,
-                                               bool needCstrike);
+std::optional<std::string> FindSteamGameFolder(const std::vector<std::string>& steamRoots, bool needCstrike);
 
 // The folder paths a Steam libraryfolders.vdf lists, in its order.
 std::vector<std::string> LibraryFoldersOf(std::string_view vdf);

@@ -62,7 +62,8 @@ class RegistrySettingsStore final : public SettingsStore {
       const auto units = static_cast<int>(raw.size() / sizeof(wchar_t));
       std::wstring wide(static_cast<size_t>(units), L'\0');
       std::memcpy(wide.data(), raw.data(), wide.size() * sizeof(wchar_t));
-      const int length = units == 0 ? 0 : WideCharToMultiByte(CP_ACP, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+      const int length =
+          units == 0 ? 0 : WideCharToMultiByte(CP_ACP, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
       value.assign(static_cast<size_t>(length), '\0');
       if (length > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), units, value.data(), length, nullptr, nullptr);
     }
@@ -83,9 +84,9 @@ class RegistrySettingsStore final : public SettingsStore {
     // of its own when the character after the counted ones is a NUL, as it
     // is after every C string: a guard character that is not counted keeps
     // it out.
-    const int units = value.IsEmpty() ? 0
-                                      : MultiByteToWideChar(CP_ACP, 0, value.GetString(),
-                                                            static_cast<int>(value.Size()), nullptr, 0);
+    const int units =
+        value.IsEmpty() ? 0
+                        : MultiByteToWideChar(CP_ACP, 0, value.GetString(), static_cast<int>(value.Size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(units), L'\0');
     if (units > 0) {
       MultiByteToWideChar(CP_ACP, 0, value.GetString(), static_cast<int>(value.Size()), wide.data(), units);
@@ -93,8 +94,8 @@ class RegistrySettingsStore final : public SettingsStore {
     const DWORD storedSize = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
     wide.push_back(L'?');
     const std::wstring name = Wide(valueName);
-    const LSTATUS status = RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.data()),
-                                          storedSize);
+    const LSTATUS status =
+        RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.data()), storedSize);
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
   }

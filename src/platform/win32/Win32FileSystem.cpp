@@ -91,8 +91,8 @@ class Win32FileSystem final : public FileSystem {
       const DWORD error = GetLastError();
       if (error != ERROR_FILE_NOT_FOUND) {
         // A device name (NUL, CON) has no attributes but takes bytes.
-        const HANDLE device = CreateFileA(path.GetString(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE device = CreateFileA(path.GetString(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (device != INVALID_HANDLE_VALUE && !IsStream(device)) {
           CloseHandle(device);
           return kNoFile;

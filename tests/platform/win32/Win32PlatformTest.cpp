@@ -41,8 +41,7 @@ TEST(Win32FileSystemTest, SavesReplaceTheMapWholeOrLeaveItAsItWas) {
   };
   const std::vector<Row> rows = {
       {"an ordinary map", [](const TempDir&) {}, true, {"map.bsp"}},
-      {"a read-only map", [](const TempDir& dir) { test::SetReadOnly(dir.File("map.bsp"), true); }, false,
-       {"map.bsp"}},
+      {"a read-only map", [](const TempDir& dir) { test::SetReadOnly(dir.File("map.bsp"), true); }, false, {"map.bsp"}},
       {"what killed saves left beside it goes; another map's stays",
        [](const TempDir& dir) {
          WriteFileBytes(dir.File(".map.bsp.lumpwright-abc123"), "half");
@@ -51,7 +50,9 @@ TEST(Win32FileSystemTest, SavesReplaceTheMapWholeOrLeaveItAsItWas) {
        true,
        {".other.bsp.lumpwright-abc123", "map.bsp"}},
       {"a map that is not there yet is made",
-       [](const TempDir& dir) { std::filesystem::remove(dir.File("map.bsp")); }, true, {"map.bsp"}},
+       [](const TempDir& dir) { std::filesystem::remove(dir.File("map.bsp")); },
+       true,
+       {"map.bsp"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -140,8 +141,7 @@ TEST_F(RegistryTest, TheFolderIsStoredAsAStringWithoutItsTerminatorAndReadBackWi
   ASSERT_EQ(RegQueryValueExW(opened, L"InstallPath", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
   RegCloseKey(opened);
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(size, std::string("C:\\Games\\CS\\cstrike\\maps\\").size() * sizeof(wchar_t))
-      << "no terminator is stored";
+  EXPECT_EQ(size, std::string("C:\\Games\\CS\\cstrike\\maps\\").size() * sizeof(wchar_t)) << "no terminator is stored";
 
   struct Row {
     std::string stored;
