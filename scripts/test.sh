@@ -27,6 +27,8 @@ passed_in() {
   echo $(( BASH_REMATCH[2] - BASH_REMATCH[1] ))
 }
 
+bash scripts/format.sh --check
+
 cmake --preset default
 cmake --build --preset default -j2
 run_ctest default
