@@ -1,0 +1,688 @@
+// The real main window, made from its template in this process and worked
+// through window messages as a user works it: the boxes it opens are read and
+// answered as they come up, and what lands on screen, on disk and in the
+// registry is checked.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "TestPaths.h"
+#include "bsp/CBspFile.h"
+#include "entities/EntityText.h"
+#include "mapwriter/MapWriter.h"
+#include "support/HeldFile.h"
+#include "support/RecordingMessages.h"
+#include "support/TempDir.h"
+#include "ui/Resource.h"
+#include "ui/win32/CEntityEditorApp.h"
+
+namespace lw::win32 {
+namespace {
+
+constexpr const wchar_t* kSettingsKey = L"Software\\Quellmoor\\Lumpwright\\Settings";
+constexpr const wchar_t* kInstallPath = L"InstallPath";
+constexpr const char* kDefaultFolder = "C:\\Sierra\\Counter-Strike\\cstrike\\maps\\";
+constexpr const char* kPickerTitle = "Select a folder that contains bsp files..";
+constexpr const char* kSaveQuestion = "Do you want to save your changes to the map alpha.bsp ?";
+constexpr int kMessageTextId = 0xFFFF;
+
+// alpha.bsp's entity blocks, in lump form.
+enum Block { kWorld, kDeathmatch1, kStart, kLight, kDeathmatch2 };
+constexpr const char* kAlphaBlocks[] = {
+    "{\n\"classname\" \"worldspawn\"\n\"message\" \"alpha\"\n}\n",
+    "{\n\"classname\" \"info_player_deathmatch\"\n\"origin\" \"0 0 0\"\n}\n",
+    "{\n\"classname\" \"info_player_start\"\n\"origin\" \"1 1 1\"\n}\n",
+    "{\n\"classname\" \"light\"\n\"_light\" \"255 255 128 200\"\n}\n",
+    "{\n\"classname\" \"info_player_deathmatch\"\n\"origin\" \"8 8 8\"\n}\n",
+};
+const std::vector<int> kAllBlocks = {kWorld, kDeathmatch1, kStart, kLight, kDeathmatch2};
+
+std::string Crlf(const std::string& lump) {
+  std::string display;
+  for (const char c : lump) display += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return display;
+}
+
+std::string LumpOf(const std::vector<int>& blocks) {
+  std::string text;
+  for (const int b : blocks) text += kAlphaBlocks[b];
+  return text;
+}
+
+// Where block `b` lies in the display text made of `blocks`: its '{' up to the
+// line end after its '}'.
+std::pair<int, int> SpanOf(const std::vector<int>& blocks, int b) {
+  int start = 0;
+  for (const int other : blocks) {
+    const auto length = static_cast<int>(Crlf(kAlphaBlocks[other]).size());
+    if (other == b) return {start, start + length};
+    start += length;
+  }
+  return {-1, -1};
+}
+
+// The program's name, which captions its message boxes: the executable's file
+// name without its extension (Lumpwright for the program, this test's own name
+// here).
+std::string ExeStem() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return std::filesystem::path(path).stem().string();
+}
+
+std::string WindowText(HWND window) {
+  std::string text(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+  text.resize(static_cast<size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, static_cast<int>(sizeof(name)));
+  return name;
+}
+
+// A dialog box of this thread as the user met it.
+struct SeenBox {
+  std::string caption;
+  std::string text;                // a message box's text
+  std::vector<std::string> texts;  // every child's text, in order
+  std::vector<int> buttons;        // the Yes, No, OK and Cancel buttons shown
+  HICON icon = nullptr;            // the icon static's
+  bool picker = false;             // a tree of folders: the folder picker
+  bool shown = true;
+  HWND owner = nullptr;
+  bool ownerEnabled = true;
+  bool ownerVisible = true;
+  RECT rect{};
+};
+
+// Reads and answers, in the scripted order, the boxes that come up in any
+// modal loop of this thread: a thread timer's messages reach every loop. A
+// box that stays hidden is cancelled after a while, so that a test fails
+// instead of hanging.
+class BoxScript {
+ public:
+  BoxScript() : timer_(SetTimer(nullptr, 0, 10, &Tick)) { current_ = this; }
+  ~BoxScript() {
+    KillTimer(nullptr, timer_);
+    current_ = nullptr;
+  }
+  BoxScript(const BoxScript&) = delete;
+  BoxScript& operator=(const BoxScript&) = delete;
+
+  void Answer(const std::vector<int>& answers) { answers_.assign(answers.begin(), answers.end()); }
+  std::vector<SeenBox> Take() { return std::exchange(seen_, {}); }
+
+ private:
+  static constexpr DWORD kHiddenTimeoutMs = 5000;
+
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (current_ != nullptr) EnumThreadWindows(GetCurrentThreadId(), &Visit, 0);
+  }
+  static BOOL CALLBACK Visit(HWND window, LPARAM) {
+    // The main window is a dialog too: it holds the entity edit.
+    if (ClassOf(window) == "#32770" && GetDlgItem(window, IDC_ENTITY_TEXT) == nullptr &&
+        GetPropA(window, "lw.answered") == nullptr) {
+      current_->Consider(window);
+    }
+    return TRUE;
+  }
+
+  void Consider(HWND box) {
+    if (!IsWindowVisible(box)) {
+      const DWORD now = GetTickCount();
+      const DWORD first = hidden_.try_emplace(box, now).first->second;
+      if (now - first < kHiddenTimeoutMs) return;
+    }
+    SetPropA(box, "lw.answered", reinterpret_cast<HANDLE>(1));
+    hidden_.erase(box);
+    SeenBox seen;
+    seen.caption = WindowText(box);
+    seen.shown = IsWindowVisible(box) != FALSE;
+    seen.owner = GetWindow(box, GW_OWNER);
+    seen.ownerEnabled = IsWindowEnabled(seen.owner) != FALSE;
+    seen.ownerVisible = IsWindowVisible(seen.owner) != FALSE;
+    GetWindowRect(box, &seen.rect);
+    if (const HWND text = GetDlgItem(box, kMessageTextId)) seen.text = WindowText(text);
+    for (const int id : {IDYES, IDNO, IDOK, IDCANCEL}) {
+      if (IsWindowVisible(GetDlgItem(box, id))) seen.buttons.push_back(id);
+    }
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+      seen.texts.push_back(WindowText(child));
+      const std::string kind = ClassOf(child);
+      if (kind == "SysTreeView32") seen.picker = true;
+      if (kind == "Static" && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        seen.icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+      }
+    }
+    int answer = IDCANCEL;
+    if (!answers_.empty()) {
+      answer = answers_.front();
+      answers_.pop_front();
+    } else if (seen.buttons.size() == 1) {
+      answer = seen.buttons[0];  // unscripted: the box's one way out
+    }
+    seen_.push_back(std::move(seen));
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
+  }
+
+  static inline BoxScript* current_ = nullptr;
+  UINT_PTR timer_;
+  std::deque<int> answers_;
+  std::vector<SeenBox> seen_;
+  std::map<HWND, DWORD> hidden_;
+};
+
+// InstallPath as stored, read with the wide query, which hands out the bytes
+// without adding a terminator. The test's paths are ASCII.
+struct StoredValue {
+  DWORD type = REG_NONE;
+  std::wstring data;
+  friend bool operator==(const StoredValue&, const StoredValue&) = default;
+};
+
+StoredValue StringValue(const std::string& text, bool terminated) {
+  std::wstring data(text.begin(), text.end());
+  if (terminated) data.push_back(L'\0');
+  return {REG_SZ, data};
+}
+
+std::optional<StoredValue> ReadInstallPath() {
+  wchar_t data[1024] = {};
+  DWORD type = 0;
+  DWORD size = sizeof(data);
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return std::nullopt;
+  const LSTATUS status = RegQueryValueExW(key, kInstallPath, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return std::nullopt;
+  return StoredValue{type, std::wstring(data, size / sizeof(wchar_t))};
+}
+
+void WriteInstallPath(const StoredValue& value) {
+  RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kInstallPath, value.type, value.data.data(),
+                  static_cast<DWORD>(value.data.size() * sizeof(wchar_t)));
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitProcessState();
+    maps_ = dir_.Path() / "maps";
+    std::filesystem::create_directory(maps_);
+    test::WriteFileBytes(maps_ / "alpha.bsp", mapwriter::WriteMap(mapwriter::MakeMapContents(LumpOf(kAllBlocks))));
+    test::WriteFileBytes(maps_ / "Beta.BSP", mapwriter::WriteMap(mapwriter::MakeMapContents(kAlphaBlocks[kWorld], 2)));
+    test::WriteFileBytes(maps_ / "notes.txt", "not a map");
+    before_ = ReadInstallPath();
+    // Stored with a terminator, as other tools store a string.
+    WriteInstallPath(StringValue(Folder(), true));
+  }
+
+  void TearDown() override {
+    window_.reset();
+    Pump();
+    test::SetReadOnly(Map("alpha.bsp"), false);
+    if (before_) {
+      WriteInstallPath(*before_);
+    } else {
+      RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
+    }
+  }
+
+  std::string Folder() const { return maps_.string() + "\\"; }
+  std::string Map(const std::string& name) const { return (maps_ / name).string(); }
+
+  void Start() {
+    MainWindowServices services;
+    // No "-d", wherever the test runs from: the dump is the core tests' to check.
+    services.commandLine = [] { return CString("win32_window_tests.exe"); };
+    services.entityDumpPath = CString(dir_.File("AllEntities.txt"));
+    window_ = CreateMainWindow(services);
+    ASSERT_NE(window_, nullptr);
+    main_ = window_->GetSafeHwnd();
+    Pump();
+  }
+
+  // The program's loop: the window sees every message before it is dispatched.
+  void Pump() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (window_ != nullptr && window_->PreTranslateMessage(message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+
+  HWND Item(int id) const { return GetDlgItem(main_, id); }
+  LRESULT Send(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    return SendDlgItemMessageA(main_, id, message, wParam, lParam);
+  }
+  void Click(int id) {
+    Send(id, BM_CLICK);
+    Pump();
+  }
+  // Chooses a map in the list or a class in the combo box as the user does:
+  // the control moves its selection, then tells the window.
+  void Select(int id, const std::string& name) {
+    const bool list = id == IDC_MAP_LIST;
+    const LRESULT index = Send(id, list ? LB_FINDSTRINGEXACT : CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                               reinterpret_cast<LPARAM>(name.c_str()));
+    Send(id, list ? LB_SETCURSEL : CB_SETCURSEL, static_cast<WPARAM>(index));
+    SendMessageA(main_, WM_COMMAND, MAKEWPARAM(id, list ? LBN_SELCHANGE : CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(Item(id)));
+    Pump();
+  }
+  void ChooseMap(const std::string& name) { Select(IDC_MAP_LIST, name); }
+  void SysCommand(WPARAM command) {
+    SendMessageA(main_, WM_SYSCOMMAND, command, 0);
+    Pump();
+  }
+  void Type(const std::string& text) {
+    for (const char c : text) Send(IDC_ENTITY_TEXT, WM_CHAR, static_cast<unsigned char>(c), 1);
+    Pump();
+  }
+  // A key as the keyboard delivers it to the control with the focus.
+  void Press(HWND target, WPARAM key) {
+    SetFocus(target);
+    const auto data = static_cast<LPARAM>(1 | (MapVirtualKeyA(static_cast<UINT>(key), MAPVK_VK_TO_VSC) << 16));
+    PostMessageA(GetFocus(), WM_KEYDOWN, key, data);
+    PostMessageA(GetFocus(), WM_KEYUP, key, data | static_cast<LPARAM>(0xC0000000));
+    Pump();
+  }
+
+  std::string Text(int id) const { return WindowText(Item(id)); }
+  std::string ListItem(LRESULT index) {
+    std::string name(static_cast<size_t>(std::max<LRESULT>(0, Send(IDC_MAP_LIST, LB_GETTEXTLEN, index))), '\0');
+    Send(IDC_MAP_LIST, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name.data()));
+    return name;
+  }
+  std::vector<std::string> ListedMaps() {
+    std::vector<std::string> names;
+    for (LRESULT i = 0; i < Send(IDC_MAP_LIST, LB_GETCOUNT); ++i) names.push_back(ListItem(i));
+    return names;
+  }
+  std::string ChosenMap() { return ListItem(Send(IDC_MAP_LIST, LB_GETCURSEL)); }
+  std::pair<int, int> Selection() {
+    DWORD start = 0;
+    DWORD end = 0;
+    Send(IDC_ENTITY_TEXT, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return {static_cast<int>(start), static_cast<int>(end)};
+  }
+  bool Modified() { return Send(IDC_ENTITY_TEXT, EM_GETMODIFY) != FALSE; }
+  std::string EntityTextOnDisk(const std::string& name) {
+    test::RecordingMessages messages;
+    CBspFile map(messages);
+    if (map.LoadMap(CString(Map(name))) != 0) return "(unreadable)";
+    return map.GetEntityText();
+  }
+
+  // A message box as the program shows every one: its text, the program's
+  // name (the executable's, without extension) as caption, the exclamation
+  // icon, owned by the main window, which is disabled while it is up.
+  void ExpectMessageBox(const SeenBox& box, const std::string& text, std::vector<int> buttons) const {
+    EXPECT_TRUE(box.shown) << text;
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.caption, ExeStem());
+    EXPECT_EQ(box.buttons, buttons) << text;
+    EXPECT_EQ(box.icon, LoadIcon(nullptr, IDI_EXCLAMATION)) << text;
+    EXPECT_EQ(box.owner, main_) << text;
+    EXPECT_FALSE(box.ownerEnabled) << text;
+  }
+  // The folder picker, owned by the main window, with the program's title.
+  void ExpectPicker(const SeenBox& box) const {
+    EXPECT_TRUE(box.shown && box.picker);
+    EXPECT_EQ(box.owner, main_);
+    EXPECT_FALSE(box.ownerEnabled);
+    EXPECT_NE(std::find(box.texts.begin(), box.texts.end(), kPickerTitle), box.texts.end());
+  }
+
+  test::TempDir dir_;
+  std::filesystem::path maps_;
+  std::optional<StoredValue> before_;
+  BoxScript boxes_;
+  std::unique_ptr<CEntityEditorDlg> window_;
+  HWND main_ = nullptr;
+};
+
+TEST_F(MainWindowTest, OpensCentredWithTheStoredFolderListedAndTheAboutEntryLast) {
+  Start();
+  EXPECT_TRUE(boxes_.Take().empty());
+  EXPECT_TRUE(IsWindowVisible(main_));
+  EXPECT_EQ(WindowText(main_), "Lumpwright");
+  RECT area{};
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0));
+  RECT rect{};
+  GetWindowRect(main_, &rect);
+  EXPECT_LE(std::abs((rect.left + rect.right) - (area.left + area.right)), 1);
+  EXPECT_LE(std::abs((rect.top + rect.bottom) - (area.top + area.bottom)), 1);
+
+  EXPECT_EQ(Text(IDC_MAP_FOLDER), Folder());
+  EXPECT_EQ(ListedMaps(), (std::vector<std::string>{"alpha.bsp", "Beta.BSP"}));
+  EXPECT_EQ(Text(IDC_MAP_STATUS), "No map loaded");
+  EXPECT_EQ(Send(IDC_ENTITY_COMBO, CB_GETCOUNT), 68);
+  EXPECT_EQ(Send(IDC_ENTITY_COMBO, CB_GETCURSEL), 0);
+  EXPECT_EQ(Text(IDC_ENTITY_COMBO), "info_player_deathmatch");
+  EXPECT_TRUE(IsChild(Item(IDC_ENTITY_COMBO), GetFocus()));
+  EXPECT_EQ(LOWORD(SendMessageA(main_, DM_GETDEFID, 0, 0)), IDC_FIND);
+  EXPECT_EQ(Send(IDC_ENTITY_TEXT, EM_GETLIMITTEXT), 500000);
+  const auto icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+  EXPECT_EQ(SendMessageA(main_, WM_GETICON, ICON_BIG, 0), reinterpret_cast<LRESULT>(icon));
+  EXPECT_EQ(SendMessageA(main_, WM_GETICON, ICON_SMALL, 0), reinterpret_cast<LRESULT>(icon));
+
+  const HMENU menu = GetSystemMenu(main_, FALSE);
+  const int count = GetMenuItemCount(menu);
+  ASSERT_GE(count, 2);
+  EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+  char entry[64] = {};
+  GetMenuStringA(menu, static_cast<UINT>(count - 1), entry, static_cast<int>(sizeof(entry)), MF_BYPOSITION);
+  EXPECT_STREQ(entry, "&About Lumpwright...");
+  EXPECT_TRUE(GetMenuState(menu, static_cast<UINT>(count - 2), MF_BYPOSITION) & MF_SEPARATOR);
+}
+
+TEST_F(MainWindowTest, FirstRunWarnsOpensThePickerAndStoresTheDefaultFolderAtExit) {
+  RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKey);
+  for (const wchar_t* game : {L"Software\\Valve\\CounterStrike", L"Software\\Valve\\Half-life"}) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, game, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+      RegCloseKey(key);
+      GTEST_SKIP() << "the game is installed in this registry";
+    }
+  }
+  boxes_.Answer({IDOK, IDCANCEL});
+  Start();
+  const auto seen = boxes_.Take();
+  ASSERT_EQ(seen.size(), 2u);
+  ExpectMessageBox(seen[0],
+                   "WARNING!\n\nThis program makes PERMANENT changes to your map files.\n"
+                   "Back Up all of your .bsp files before making changes to them.",
+                   {IDOK});
+  EXPECT_FALSE(seen[0].ownerVisible) << "before the window is shown";
+  ExpectPicker(seen[1]);
+  EXPECT_FALSE(seen[1].ownerVisible);
+
+  EXPECT_EQ(Text(IDC_MAP_FOLDER), kDefaultFolder);
+  EXPECT_TRUE(ListedMaps().empty());
+  EXPECT_EQ(Text(IDC_MAP_STATUS), "No map loaded");
+  Click(IDOK);
+  EXPECT_FALSE(IsWindow(main_));
+  EXPECT_TRUE(boxes_.Take().empty());
+  EXPECT_EQ(ReadInstallPath(), StringValue(kDefaultFolder, false)) << "a string, stored without a terminator";
+}
+
+// One map worked through the search box and the buttons, step by step: the
+// selection each step leaves, the blocks left in the text, the boxes shown.
+TEST_F(MainWindowTest, FindFindNextDeleteAndDeleteAllActOnTheEntityEdit) {
+  Start();
+  ChooseMap("alpha.bsp");
+  EXPECT_EQ(Text(IDC_MAP_STATUS), "Entities for map alpha.bsp");
+  EXPECT_EQ(Text(IDC_ENTITY_TEXT), Crlf(LumpOf(kAllBlocks)));
+  EXPECT_FALSE(Modified());
+
+  const std::vector<int> withoutDeathmatch = {kWorld, kStart, kLight};
+  const std::vector<int> withoutFirst = {kWorld, kStart, kLight, kDeathmatch2};
+  // A caret where block `b` starts, or at the end of the text for -1.
+  const auto caret = [](const std::vector<int>& blocks, int b) {
+    const int at = b < 0 ? static_cast<int>(Crlf(LumpOf(blocks)).size()) : SpanOf(blocks, b).first;
+    return std::make_pair(at, at);
+  };
+  const std::pair<int, int> kUnchecked{-1, -1};
+  const struct {
+    const char* step;
+    std::function<void()> act;
+    std::vector<int> blocks;  // left in the edit
+    std::pair<int, int> selection;
+    const char* message;  // the box the step shows, if any
+  } rows[] = {
+      {"combo picks info_player_start", [&] { Select(IDC_ENTITY_COMBO, "info_player_start"); }, kAllBlocks,
+       SpanOf(kAllBlocks, kStart), nullptr},
+      {"combo picks info_player_deathmatch", [&] { Select(IDC_ENTITY_COMBO, "info_player_deathmatch"); }, kAllBlocks,
+       SpanOf(kAllBlocks, kDeathmatch1), nullptr},
+      {"Find Next", [&] { Click(IDC_FIND_NEXT); }, kAllBlocks, SpanOf(kAllBlocks, kDeathmatch2), nullptr},
+      {"Find starts at the top", [&] { Click(IDC_FIND); }, kAllBlocks, SpanOf(kAllBlocks, kDeathmatch1), nullptr},
+      {"Find Next", [&] { Click(IDC_FIND_NEXT); }, kAllBlocks, SpanOf(kAllBlocks, kDeathmatch2), nullptr},
+      {"Find Next past the last wraps", [&] { Click(IDC_FIND_NEXT); }, kAllBlocks, SpanOf(kAllBlocks, kDeathmatch1),
+       nullptr},
+      {"Delete All", [&] { Click(IDC_DELETE_ALL); }, withoutDeathmatch, caret(withoutDeathmatch, -1),
+       "2 entities containing the string\n\"info_player_deathmatch\"\nwere deleted."},
+      {"Undo brings every deleted block back", [&] { Send(IDC_ENTITY_TEXT, WM_UNDO); }, kAllBlocks, kUnchecked,
+       nullptr},
+      {"Find", [&] { Click(IDC_FIND); }, kAllBlocks, SpanOf(kAllBlocks, kDeathmatch1), nullptr},
+      {"Delete", [&] { Click(IDC_DELETE); }, withoutFirst, caret(withoutFirst, kStart), nullptr},
+      {"Find Next after Delete", [&] { Click(IDC_FIND_NEXT); }, withoutFirst, SpanOf(withoutFirst, kDeathmatch2),
+       nullptr},
+      {"Delete", [&] { Click(IDC_DELETE); }, withoutDeathmatch, caret(withoutDeathmatch, -1), nullptr},
+  };
+  bool edited = false;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.step);
+    row.act();
+    EXPECT_EQ(Text(IDC_ENTITY_TEXT), Crlf(LumpOf(row.blocks)));
+    if (row.selection != kUnchecked) {
+      EXPECT_EQ(Selection(), row.selection);
+    }
+    edited = edited || row.blocks != kAllBlocks;
+    EXPECT_EQ(Modified(), edited);
+    EXPECT_EQ(Text(IDC_MAP_STATUS), "Entities for map alpha.bsp");
+    const auto seen = boxes_.Take();
+    ASSERT_EQ(seen.size(), row.message != nullptr ? 1u : 0u);
+    if (row.message != nullptr) ExpectMessageBox(seen[0], row.message, {IDOK});
+  }
+}
+
+// Typed text, Enter in the edit included, lands on disk in lump form.
+TEST_F(MainWindowTest, TypedTextIsSavedAndShownAgainAsSaved) {
+  Start();
+  ChooseMap("alpha.bsp");
+  const std::string shown = Text(IDC_ENTITY_TEXT);
+  const auto value = static_cast<WPARAM>(shown.find("alpha"));
+  Send(IDC_ENTITY_TEXT, EM_SETSEL, value, static_cast<LPARAM>(value + 5));
+  Type("edited by hand");
+  const auto light = static_cast<int>(Text(IDC_ENTITY_TEXT).find("{\r\n\"classname\" \"light\""));
+  Send(IDC_ENTITY_TEXT, EM_SETSEL, static_cast<WPARAM>(light), light);
+  Press(Item(IDC_ENTITY_TEXT), VK_RETURN);
+  EXPECT_TRUE(boxes_.Take().empty()) << "Enter in the edit presses no button";
+  EXPECT_TRUE(Modified());
+  const std::string typed = Text(IDC_ENTITY_TEXT);
+  ASSERT_EQ(typed.substr(static_cast<size_t>(light), 3), "\r\n{");
+
+  Click(IDC_SAVE);
+  const auto seen = boxes_.Take();
+  ASSERT_EQ(seen.size(), 1u);
+  ExpectMessageBox(seen[0], "The file:  alpha.bsp\nwas saved!", {IDOK});
+  std::string expected = LumpOf(kAllBlocks);
+  expected.replace(expected.find("alpha"), 5, "edited by hand");
+  expected.insert(expected.find("{\n\"classname\" \"light\""), "\n");
+  EXPECT_EQ(EntityTextOnDisk("alpha.bsp"), expected);
+  CString core(typed);
+  ToLumpText(core);
+  EXPECT_EQ(EntityTextOnDisk("alpha.bsp"), core.Str()) << "the core's lump form of the edit's text";
+  EXPECT_EQ(Text(IDC_ENTITY_TEXT), Crlf(expected)) << "reloaded from disk";
+  EXPECT_FALSE(Modified());
+  EXPECT_EQ(Text(IDC_MAP_STATUS), "Entities for map alpha.bsp");
+}
+
+// Enter presses Find wherever the focus is but in the entity edit; Find looks
+// for what the user typed into the combo box's field.
+TEST_F(MainWindowTest, EnterPressesFindFromTheOtherControls) {
+  Start();
+  const HWND field = GetWindow(Item(IDC_ENTITY_COMBO), GW_CHILD);
+  SetFocus(field);
+  SendMessageA(field, EM_SETSEL, 0, -1);
+  for (const char c : std::string("info_player_start")) SendMessageA(field, WM_CHAR, static_cast<WPARAM>(c), 1);
+  for (const HWND target : {field, Item(IDC_MAP_FOLDER), Item(IDC_MAP_LIST)}) {
+    SCOPED_TRACE(ClassOf(target));
+    ChooseMap("alpha.bsp");
+    Send(IDC_ENTITY_TEXT, EM_SETSEL, 0, 0);
+    Press(target, VK_RETURN);
+    EXPECT_EQ(Selection(), SpanOf(kAllBlocks, kStart));
+    EXPECT_EQ(GetFocus(), Item(IDC_ENTITY_TEXT));
+    EXPECT_FALSE(Modified());
+  }
+  EXPECT_TRUE(boxes_.Take().empty());
+}
+
+// Every real map shows its whole entity text, as the core reads it.
+TEST_F(MainWindowTest, RealMapsShowTheirWholeEntityText) {
+  const std::string real = std::filesystem::absolute(test::kRealMapsDir).string() + "\\";
+  if (!std::filesystem::is_directory(real)) GTEST_SKIP() << "no real maps in " << real;
+  WriteInstallPath(StringValue(real, false));
+  Start();
+  const std::vector<std::string> listed = ListedMaps();
+  EXPECT_GE(listed.size(), 1u);
+  for (const std::string& name : listed) {
+    SCOPED_TRACE(name);
+    test::RecordingMessages messages;
+    CBspFile map(messages);
+    ASSERT_EQ(map.LoadMap(CString(real + name)), 0);
+    ChooseMap(name);
+    EXPECT_EQ(Text(IDC_MAP_STATUS), "Entities for map " + name);
+    EXPECT_EQ(Text(IDC_ENTITY_TEXT), ToDisplayText(map.GetEntityText()).Str());
+    EXPECT_FALSE(Modified());
+  }
+  EXPECT_TRUE(boxes_.Take().empty());
+}
+
+// Wherever a save is asked for and fails, the user keeps the window, the map
+// and the edits; once the cause is gone the same edits save.
+TEST_F(MainWindowTest, ASaveThatFailsKeepsTheWindowOpenWithTheEdits) {
+  Start();
+  const struct {
+    const char* how;
+    std::function<void()> act;
+    bool asked;
+  } rows[] = {
+      {"Save", [&] { Click(IDC_SAVE); }, false},
+      {"choosing another map", [&] { ChooseMap("Beta.BSP"); }, true},
+      {"Exit", [&] { Click(IDOK); }, true},
+      {"Esc in the entity edit", [&] { Press(Item(IDC_ENTITY_TEXT), VK_ESCAPE); }, true},
+      {"the close box", [&] { SysCommand(SC_CLOSE); }, true},
+  };
+  const std::string onDisk = test::ReadFileBytes(Map("alpha.bsp"));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.how);
+    Send(IDC_ENTITY_TEXT, EM_SETMODIFY, FALSE);
+    ChooseMap("alpha.bsp");
+    const auto value = static_cast<WPARAM>(Text(IDC_ENTITY_TEXT).find("alpha"));
+    Send(IDC_ENTITY_TEXT, EM_SETSEL, value, static_cast<LPARAM>(value));
+    Type("x");
+    const std::string edited = Text(IDC_ENTITY_TEXT);
+    test::SetReadOnly(Map("alpha.bsp"), true);
+    boxes_.Answer(row.asked ? std::vector<int>{IDYES, IDOK} : std::vector<int>{IDOK});
+    row.act();
+    const auto seen = boxes_.Take();
+    ASSERT_EQ(seen.size(), row.asked ? 2u : 1u);
+    if (row.asked) ExpectMessageBox(seen[0], kSaveQuestion, {IDYES, IDNO});
+    ExpectMessageBox(seen.back(), "Error saving the file: alpha.bsp.", {IDOK});
+    ASSERT_TRUE(IsWindow(main_));
+    EXPECT_TRUE(IsWindowVisible(main_));
+    EXPECT_TRUE(IsWindowEnabled(main_));
+    EXPECT_EQ(Text(IDC_ENTITY_TEXT), edited);
+    EXPECT_TRUE(Modified());
+    EXPECT_EQ(ChosenMap(), "alpha.bsp");
+    EXPECT_EQ(Text(IDC_MAP_STATUS), "Entities for map alpha.bsp");
+    EXPECT_EQ(test::ReadFileBytes(Map("alpha.bsp")), onDisk);
+    test::SetReadOnly(Map("alpha.bsp"), false);
+  }
+
+  // The edits are still there to save at exit.
+  boxes_.Answer({IDYES, IDOK});
+  Click(IDOK);
+  const auto seen = boxes_.Take();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].text, kSaveQuestion);
+  EXPECT_EQ(seen[1].text, "The file:  alpha.bsp\nwas saved!");
+  EXPECT_FALSE(IsWindow(main_));
+  std::string expected = LumpOf(kAllBlocks);
+  expected.insert(expected.find("alpha"), "x");
+  EXPECT_EQ(EntityTextOnDisk("alpha.bsp"), expected);
+}
+
+// Browse cancelled, F1 and Esc in a dropped list leave the window and the
+// user's edits as they were; Esc in the entity edit then runs the exit.
+TEST_F(MainWindowTest, EscInTheEntityEditAsksThenClosesAndStoresTheFolder) {
+  Start();
+  ChooseMap("alpha.bsp");
+  Click(IDC_DELETE_ALL);
+  boxes_.Take();
+  const std::string edited = Text(IDC_ENTITY_TEXT);
+
+  boxes_.Answer({IDCANCEL});
+  Click(IDC_BROWSE);
+  Press(Item(IDC_ENTITY_TEXT), VK_F1);
+  const HWND field = GetWindow(Item(IDC_ENTITY_COMBO), GW_CHILD);
+  SetFocus(field);
+  Send(IDC_ENTITY_COMBO, CB_SHOWDROPDOWN, TRUE);
+  ASSERT_TRUE(Send(IDC_ENTITY_COMBO, CB_GETDROPPEDSTATE));
+  Press(field, VK_ESCAPE);
+  EXPECT_FALSE(Send(IDC_ENTITY_COMBO, CB_GETDROPPEDSTATE));
+  auto seen = boxes_.Take();
+  ASSERT_EQ(seen.size(), 2u);
+  ExpectPicker(seen[0]);
+  ExpectMessageBox(seen[1], "Failed to launch help.", {IDOK});
+  EXPECT_TRUE(IsWindowVisible(main_));
+  EXPECT_EQ(Text(IDC_MAP_FOLDER), Folder());
+  EXPECT_EQ(ListedMaps(), (std::vector<std::string>{"alpha.bsp", "Beta.BSP"}));
+  EXPECT_EQ(ChosenMap(), "alpha.bsp");
+  EXPECT_EQ(Text(IDC_ENTITY_TEXT), edited);
+  EXPECT_TRUE(Modified());
+
+  const std::string onDisk = test::ReadFileBytes(Map("alpha.bsp"));
+  boxes_.Answer({IDNO});
+  Press(Item(IDC_ENTITY_TEXT), VK_ESCAPE);
+  seen = boxes_.Take();
+  ASSERT_EQ(seen.size(), 1u);
+  ExpectMessageBox(seen[0], kSaveQuestion, {IDYES, IDNO});
+  EXPECT_FALSE(IsWindow(main_));
+  EXPECT_EQ(test::ReadFileBytes(Map("alpha.bsp")), onDisk);
+  EXPECT_EQ(ReadInstallPath(), StringValue(Folder(), false)) << "stored again, without the terminator";
+}
+
+// The About entry's command, whatever its low four bits, opens the About box
+// over the main window; other commands do not.
+TEST_F(MainWindowTest, TheSystemMenuOpensTheAboutBox) {
+  Start();
+  RECT owner{};
+  GetWindowRect(main_, &owner);
+  const HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+  for (const WPARAM command : {0x0010, 0x0011, 0x0017, 0x001F, 0x0020}) {
+    SCOPED_TRACE(command);
+    SysCommand(command);
+    const auto seen = boxes_.Take();
+    if (command == 0x0020) {
+      EXPECT_TRUE(seen.empty());
+      continue;
+    }
+    ASSERT_EQ(seen.size(), 1u);
+    const SeenBox& about = seen[0];
+    EXPECT_TRUE(about.shown);
+    EXPECT_EQ(about.caption, "About Lumpwright");
+    ASSERT_EQ(about.texts.size(), 4u);
+    EXPECT_EQ(about.texts[1], "Lumpwright ");
+    EXPECT_FALSE(about.texts[2].empty()) << "the notice";
+    EXPECT_EQ(about.texts[3], "OK");
+    EXPECT_EQ(about.icon, icon);
+    EXPECT_EQ(about.owner, main_);
+    EXPECT_FALSE(about.ownerEnabled);
+    EXPECT_LE(std::abs((about.rect.left + about.rect.right) - (owner.left + owner.right)), 1);
+    EXPECT_LE(std::abs((about.rect.top + about.rect.bottom) - (owner.top + owner.bottom)), 1);
+    EXPECT_TRUE(IsWindowEnabled(main_));
+    EXPECT_TRUE(IsWindowVisible(main_)) << "OK in the About box leaves the main window open";
+  }
+}
+
+}  // namespace
+}  // namespace lw::win32
