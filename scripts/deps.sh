@@ -1,22 +1,34 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building and testing Lumpwright need,
-# but only those that are missing, so a prepared machine goes straight on.
+# Installs the Debian 12 packages that Lumpwright needs, but only those that
+# are missing, so a prepared machine goes straight on.
+#   scripts/deps.sh        what building and testing everything needs (CI)
+#   scripts/deps.sh run    what building and running the programs needs
 set -euo pipefail
 
-packages=(
+# Building the programs: the command line and the Qt desktop program.
+run_packages=(
   cmake
   ninja-build
   g++
+  pkg-config
+  qt6-base-dev
+  qt6-qpa-plugins
+  libqscintilla2-qt6-dev
+  fonts-dejavu-core
+)
+
+# Testing, benchmarks, fuzzing, formatting and packaging; the Windows
+# programs, cross-compiled with MinGW-w64 against Debian's GoogleTest
+# sources and run under Wine on a virtual display.
+test_packages=(
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
   clang
   libclang-rt-14-dev
-  pkg-config
-  git
   clang-format
-  # The Windows programs: cross-compiled with MinGW-w64 against Debian's
-  # GoogleTest sources, run under Wine on a virtual display.
+  git
+  dpkg-dev
   mingw-w64
   googletest
   xvfb
@@ -32,6 +44,13 @@ wine_packages=(
   fonts-wine
 )
 
+plain=("${run_packages[@]}")
+with_recommends=()
+if [[ "${1:-}" != "run" ]]; then
+  plain+=("${test_packages[@]}")
+  with_recommends+=("${wine_packages[@]}")
+fi
+
 is_missing() {
   local status
   status=$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null || true)
@@ -39,16 +58,16 @@ is_missing() {
 }
 
 missing=()
-for package in "${packages[@]}"; do
+for package in "${plain[@]}"; do
   if is_missing "$package"; then missing+=("$package"); fi
 done
 missing_wine=()
-for package in "${wine_packages[@]}"; do
+for package in "${with_recommends[@]}"; do
   if is_missing "$package"; then missing_wine+=("$package"); fi
 done
 
 if ((${#missing[@]} == 0 && ${#missing_wine[@]} == 0)); then
-  echo "deps: all build and test packages are installed"
+  echo "deps: all the packages needed are installed"
   exit 0
 fi
 
