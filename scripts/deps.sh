@@ -5,7 +5,8 @@
 #   scripts/deps.sh run    what building and running the programs needs
 set -euo pipefail
 
-# Building the programs: the command line and the Qt desktop program.
+# Building the programs (the command line and the Qt desktop program) and
+# their .deb, whose dependencies dpkg-shlibdeps (dpkg-dev) works out.
 run_packages=(
   cmake
   ninja-build
@@ -15,6 +16,7 @@ run_packages=(
   qt6-qpa-plugins
   libqscintilla2-qt6-dev
   fonts-dejavu-core
+  dpkg-dev
 )
 
 # Testing, benchmarks, fuzzing, formatting and packaging; the Windows
@@ -28,7 +30,6 @@ test_packages=(
   libclang-rt-14-dev
   clang-format
   git
-  dpkg-dev
   mingw-w64
   googletest
   xvfb
