@@ -1,0 +1,368 @@
+#include "ui/qt/CEntityEditorDlg.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <algorithm>
+
+#include "platform/CodePage.h"
+#include "platform/CommandLine.h"
+#include "platform/Paths.h"
+#include "ui/EntityClasses.h"
+#include "ui/Resource.h"
+#include "ui/qt/DialogUnits.h"
+
+// The icon is compiled into this library; a program that links the library
+// takes it only when something names it.
+static void InitLumpwrightResources() { Q_INIT_RESOURCE(lumpwright); }
+
+namespace lw::qt {
+namespace {
+
+// The main template's size in dialog units.
+constexpr int kTemplateWidth = 540;
+constexpr int kTemplateHeight = 403;
+// The About template's size in dialog units.
+constexpr int kAboutWidth = 235;
+constexpr int kAboutHeight = 55;
+// A closed combo box's height, in dialog units (the template gives the
+// dropped-down height).
+constexpr int kComboHeight = 12;
+constexpr int kVisibleSearchItems = 30;
+constexpr const char* kIconPath = ":/lumpwright/Lumpwright.ico";
+// The one menu, which holds the About entry (there is no system menu here).
+constexpr const char* kHelpMenu = "&Help";
+// The Exit button's ID: the system's OK command.
+constexpr int kIdOk = 1;
+
+lw::CEntityEditorDlg::Options EditorOptions(const MainWindowServices& services) {
+  return {services.commandLine, services.entityDumpPath.IsEmpty() ? EntityDumpPath() : services.entityDumpPath};
+}
+
+QString Text(const char* latin1) { return QString::fromLatin1(latin1); }
+
+CString BytesOf(const QByteArray& bytes) { return CString(bytes.constData(), static_cast<size_t>(bytes.size())); }
+
+QIcon ProgramIcon() {
+  InitLumpwrightResources();
+  return QIcon(Text(kIconPath));
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* text) {
+  auto* button = new QPushButton(Text(text), parent);
+  button->setAutoDefault(true);
+  return button;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* text) {
+  auto* label = new QLabel(Text(text), parent);
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
+}  // namespace
+
+CEntityEditorDlg::CEntityEditorDlg(const MainWindowServices& services, QWidget* parent)
+    : QDialog(parent),
+      messages_(services.messages != nullptr ? services.messages : &boxes_),
+      pickFolder_(services.pickFolder),
+      editor_(*this, services.settings != nullptr ? *services.settings : SystemSettingsStore(),
+              services.files != nullptr ? *services.files : SystemFileSystem(), EditorOptions(services)) {
+  setWindowTitle(Text(LW_TEXT_MAIN_CAPTION));
+  setWindowIcon(ProgramIcon());
+  // A resizable frame without minimise or maximise boxes, shown on the task bar.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                 Qt::CustomizeWindowHint);
+  setSizeGripEnabled(false);
+  CreateControls();
+  LayOut();
+}
+
+CEntityEditorDlg::~CEntityEditorDlg() { Finish(); }
+
+void CEntityEditorDlg::CreateControls() {
+  auto* menuBar = new QMenuBar(this);
+  QMenu* help = menuBar->addMenu(Text(kHelpMenu));
+  help->addAction(Text(LW_TEXT_ABOUT_MENU), this, &CEntityEditorDlg::ShowAbout);
+  menuBar->setObjectName(QStringLiteral("menuBar"));
+
+  // The group boxes first, so that they lie beneath the controls they frame.
+  mapsGroup_ = new QGroupBox(Text(LW_TEXT_MAPS_GROUP), this);
+  entitiesGroup_ = new QGroupBox(Text(LW_TEXT_ENTITIES_GROUP), this);
+
+  // The template's order, which is the tab order.
+  mapFolder_ = new QLineEdit(this);
+  mapFolder_->setReadOnly(true);
+  browse_ = MakeButton(this, LW_TEXT_BROWSE);
+  mapList_ = new QListWidget(this);
+  mapList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  mapList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  mapList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  searchCombo_ = new QComboBox(this);
+  searchCombo_->setEditable(true);
+  // Typing searches nothing by itself, adds no item and completes nothing:
+  // only Find, Find Next, Enter or choosing an item search.
+  searchCombo_->setInsertPolicy(QComboBox::NoInsert);
+  searchCombo_->setCompleter(nullptr);
+  searchCombo_->setMaxVisibleItems(kVisibleSearchItems);
+  for (const std::string_view name : kEntityClassNames) {
+    searchCombo_->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+  }
+  find_ = MakeButton(this, LW_TEXT_FIND);
+  entityEdit_ = new ScintillaEntityEdit(this);
+  delete_ = MakeButton(this, LW_TEXT_DELETE);
+  deleteAll_ = MakeButton(this, LW_TEXT_DELETE_ALL);
+  save_ = MakeButton(this, LW_TEXT_SAVE);
+  exit_ = MakeButton(this, LW_TEXT_EXIT);
+  mapFolderLabel_ = MakeLabel(this, LW_TEXT_MAP_FOLDER);
+  mapStatus_ = MakeLabel(this, LW_TEXT_MAP_STATUS);
+  searchLabel_ = MakeLabel(this, LW_TEXT_SEARCH_LABEL);
+  findNext_ = MakeButton(this, LW_TEXT_FIND_NEXT);
+  mapFilesLabel_ = MakeLabel(this, LW_TEXT_MAP_FILES);
+
+  QWidget* const tabOrder[] = {mapFolder_, browse_,    mapList_, searchCombo_, find_,    entityEdit_,
+                               delete_,    deleteAll_, save_,    exit_,        findNext_};
+  for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+  connect(browse_, &QPushButton::clicked, this, [this] { editor_.BrowseForMapFolder(); });
+  connect(save_, &QPushButton::clicked, this, [this] { editor_.OnSave(); });
+  connect(delete_, &QPushButton::clicked, this, [this] { editor_.OnDelete(); });
+  connect(deleteAll_, &QPushButton::clicked, this, [this] { editor_.OnDeleteAll(); });
+  connect(find_, &QPushButton::clicked, this, [this] { editor_.OnFind(); });
+  connect(findNext_, &QPushButton::clicked, this, [this] { editor_.OnFindNext(); });
+  connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
+  connect(mapList_, &QListWidget::itemSelectionChanged, this, [this] { editor_.OnSelchangeMapList(); });
+  // Only a user's choice of an item (mouse, arrow keys, wheel) runs Find.
+  connect(searchCombo_, &QComboBox::activated, this, [this] {
+    searchTyped_ = false;
+    editor_.OnFind();
+  });
+  connect(searchCombo_->lineEdit(), &QLineEdit::textEdited, this, [this] { searchTyped_ = true; });
+}
+
+void CEntityEditorDlg::LayOut() {
+  const DialogUnits units(*this);
+  auto* menuBar = findChild<QMenuBar*>(QStringLiteral("menuBar"));
+  const int top = menuBar->sizeHint().height();
+  const int baseWidth = units.X(kTemplateWidth);
+  const int baseHeight = units.Y(kTemplateHeight) + top;
+  if (minimumWidth() != baseWidth || minimumHeight() != baseHeight) {
+    setMinimumSize(baseWidth, baseHeight);
+    if (width() < baseWidth || height() < baseHeight)
+      resize(std::max(width(), baseWidth), std::max(height(), baseHeight));
+  }
+  // What the window has grown by: the map list, the entity edit and their
+  // group boxes take it; the other controls stay where the template puts them.
+  const int grownX = std::max(0, width() - baseWidth);
+  const int grownY = std::max(0, height() - baseHeight);
+  const auto place = [&units, top](QWidget* widget, int x, int y, int w, int h, int extraWidth = 0,
+                                   int extraHeight = 0) {
+    QRect rect = units.Rect(x, y, w, h).translated(0, top);
+    rect.setWidth(rect.width() + extraWidth);
+    rect.setHeight(rect.height() + extraHeight);
+    widget->setGeometry(rect);
+  };
+  menuBar->setGeometry(0, 0, width(), top);
+  place(mapFolder_, 17, 48, 143, 12);
+  place(browse_, 110, 27, 50, 14);
+  place(mapList_, 17, 90, 143, 297, 0, grownY);
+  place(searchCombo_, 191, 50, 213, kComboHeight);
+  place(find_, 417, 48, 50, 14);
+  place(entityEdit_, 191, 90, 332, 297, grownX, grownY);
+  place(delete_, 417, 65, 50, 14);
+  place(deleteAll_, 473, 65, 50, 14);
+  place(save_, 417, 27, 50, 14);
+  place(exit_, 473, 27, 50, 14);
+  place(mapFolderLabel_, 17, 36, 45, 8);
+  place(mapStatus_, 191, 76, 200, 8);
+  place(searchLabel_, 191, 38, 200, 8);
+  place(mapsGroup_, 6, 6, 166, 390, 0, grownY);
+  place(entitiesGroup_, 180, 7, 353, 389, grownX, grownY);
+  place(findNext_, 473, 48, 50, 14);
+  place(mapFilesLabel_, 17, 76, 119, 8);
+}
+
+void CEntityEditorDlg::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  LayOut();
+}
+
+void CEntityEditorDlg::Initialize() {
+  // The template's size; the window opens centred when first shown.
+  const DialogUnits units(*this);
+  resize(units.X(kTemplateWidth), minimumHeight());
+  editor_.OnInitDialog();
+}
+
+QWidget* CEntityEditorDlg::Control(int controlId) const {
+  switch (controlId) {
+    case kIdOk: return exit_;
+    case IDC_DELETE: return delete_;
+    case IDC_BROWSE: return browse_;
+    case IDC_DELETE_ALL: return deleteAll_;
+    case IDC_FIND: return find_;
+    case IDC_FIND_NEXT: return findNext_;
+    case IDC_MAP_LIST: return mapList_;
+    case IDC_ENTITY_TEXT: return entityEdit_;
+    case IDC_MAP_FOLDER: return mapFolder_;
+    case IDC_ENTITY_COMBO: return searchCombo_;
+    case IDC_SAVE: return save_;
+    case IDC_MAP_STATUS: return mapStatus_;
+    default: return nullptr;
+  }
+}
+
+void CEntityEditorDlg::SetFolderText(const CString& text) { mapFolder_->setText(ToDisplayString(text)); }
+
+void CEntityEditorDlg::ResetMapList() {
+  const QSignalBlocker blocker(mapList_);
+  mapList_->clear();
+}
+
+void CEntityEditorDlg::AddMap(const CString& name) {
+  // The list keeps the file name's own bytes beside the text it shows, and
+  // its order is the core's, not the locale's.
+  int low = 0;
+  int high = mapList_->count();
+  while (low < high) {
+    const int middle = (low + high) / 2;
+    if (MapNameLess(name, MapListItem(middle))) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  auto* item = new QListWidgetItem(ToDisplayString(name));
+  item->setData(Qt::UserRole, QByteArray(name.GetString(), name.GetLength()));
+  const QSignalBlocker blocker(mapList_);
+  mapList_->insertItem(low, item);
+}
+
+int CEntityEditorDlg::MapListSelection() const {
+  const QList<QListWidgetItem*> selected = mapList_->selectedItems();
+  return selected.isEmpty() ? -1 : mapList_->row(selected.front());
+}
+
+CString CEntityEditorDlg::MapListItem(int index) const {
+  const QListWidgetItem* item = mapList_->item(index);
+  return item == nullptr ? CString() : BytesOf(item->data(Qt::UserRole).toByteArray());
+}
+
+void CEntityEditorDlg::SetMapListSelection(int index) {
+  const QSignalBlocker blocker(mapList_);
+  if (index < 0 || index >= mapList_->count()) {
+    mapList_->clearSelection();
+    mapList_->setCurrentItem(nullptr);
+    return;
+  }
+  mapList_->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+}
+
+void CEntityEditorDlg::SetStatusText(const CString& text) { mapStatus_->setText(ToDisplayString(text)); }
+
+int CEntityEditorDlg::SearchSelection() const { return searchTyped_ ? -1 : searchCombo_->currentIndex(); }
+
+CString CEntityEditorDlg::SearchItem(int index) const { return BytesOf(searchCombo_->itemText(index).toLatin1()); }
+
+CString CEntityEditorDlg::SearchFieldText() const {
+  // Typed characters become the bytes the editor shows them with.
+  const QString text = searchCombo_->currentText();
+  return BytesOf(entityEdit_->IsUtf8() ? text.toUtf8() : text.toLatin1());
+}
+
+void CEntityEditorDlg::SelectSearchItem(int index) {
+  const QSignalBlocker blocker(searchCombo_);
+  searchCombo_->setCurrentIndex(index);
+  searchTyped_ = false;
+}
+
+void CEntityEditorDlg::FocusSearch() { searchCombo_->setFocus(Qt::OtherFocusReason); }
+
+void CEntityEditorDlg::SetDefaultButton(int controlId) {
+  if (auto* button = qobject_cast<QPushButton*>(Control(controlId))) button->setDefault(true);
+}
+
+void CEntityEditorDlg::ShowWaitCursor(bool show) {
+  if (show) {
+    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+std::optional<CString> CEntityEditorDlg::PickFolder(const CString& title) {
+  if (pickFolder_) return pickFolder_(title);
+  const QString start = ToDisplayString(editor_.GetMapFolder());
+  const QString chosen =
+      QFileDialog::getExistingDirectory(this, ToDisplayString(title), start, QFileDialog::ShowDirsOnly);
+  if (chosen.isEmpty()) return std::nullopt;
+  std::string path = QFile::encodeName(chosen).toStdString();
+  while (!path.empty() && path.back() == '/') path.pop_back();
+  return CString(std::move(path));
+}
+
+void CEntityEditorDlg::done(int result) {
+  if (!finished_ && !editor_.OnCloseRequest()) return;
+  QDialog::done(result);
+  Finish();
+}
+
+void CEntityEditorDlg::Finish() {
+  if (finished_) return;
+  finished_ = true;
+  editor_.OnDestroy();
+}
+
+void CEntityEditorDlg::ShowAbout() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
+CAboutDlg::CAboutDlg(QWidget* owner) : QDialog(owner) {
+  setWindowTitle(Text(LW_TEXT_ABOUT_CAPTION));
+  setWindowIcon(ProgramIcon());
+  const DialogUnits units(*this);
+  setFixedSize(units.X(kAboutWidth), units.Y(kAboutHeight));
+
+  auto* icon = new QLabel(this);
+  icon->setPixmap(ProgramIcon().pixmap(32, 32));
+  icon->setGeometry(units.X(11), units.Y(17), std::max(32, units.X(20)), std::max(32, units.Y(20)));
+  auto* name = MakeLabel(this, LW_TEXT_ABOUT_NAME LUMPWRIGHT_VERSION_STRING);
+  name->setGeometry(units.Rect(40, 10, 119, 8));
+  auto* notice = MakeLabel(this, LW_TEXT_ABOUT_NOTICE);
+  notice->setGeometry(units.Rect(40, 25, 181, 8));
+  auto* ok = MakeButton(this, LW_TEXT_ABOUT_OK);
+  ok->setDefault(true);
+  ok->setGeometry(units.Rect(178, 7, 50, 14));
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void InitProcessState(int argc, const char* const* argv) {
+  CodePage::SetActive(SystemCodePage());
+  SetCommandLine(argc, argv);
+}
+
+std::unique_ptr<CEntityEditorDlg> CreateMainWindow(const MainWindowServices& services, bool show) {
+  auto window = std::make_unique<CEntityEditorDlg>(services);
+  window->Initialize();
+  if (show) window->show();
+  return window;
+}
+
+int RunMainWindow(const MainWindowServices& services) {
+  const std::unique_ptr<CEntityEditorDlg> window = CreateMainWindow(services, false);
+  window->exec();
+  return 0;
+}
+
+}  // namespace lw::qt

@@ -1,0 +1,142 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "platform/FileSystem.h"
+#include "platform/SettingsStore.h"
+#include "ui/CEntityEditorDlg.h"
+#include "ui/MainWindowView.h"
+#include "ui/qt/MessageBoxes.h"
+#include "ui/qt/ScintillaEntityEdit.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace lw::qt {
+
+// What the main window works with. The program takes the system's; a test
+// may give its own.
+struct MainWindowServices {
+  SettingsStore* settings = nullptr;  // nullptr: the settings file
+  FileSystem* files = nullptr;        // nullptr: the system's files
+  // The whole command line, read wherever "-d" is tested; empty: the process's.
+  std::function<CString()> commandLine;
+  // Where the entity dump goes at exit; empty: the program's own file.
+  CString entityDumpPath;
+  // Where messages and questions go; nullptr: message boxes over the window.
+  MessageSink* messages = nullptr;
+  // The folder picker; empty: the desktop's folder chooser.
+  std::function<std::optional<CString>(const CString& title)> pickFolder;
+};
+
+// The main window: the controls of the main template laid out from dialog
+// units, as the view of the editor's logic (lw::CEntityEditorDlg), with their
+// signals routed to that logic.
+class CEntityEditorDlg final : public QDialog, public MainWindowView {
+  Q_OBJECT
+
+ public:
+  explicit CEntityEditorDlg(const MainWindowServices& services = {}, QWidget* parent = nullptr);
+  ~CEntityEditorDlg() override;
+
+  // Runs the logic's start-up (settings, the map list, perhaps the first-run
+  // warning and the folder picker) before the window is shown.
+  void Initialize();
+
+  // The editor's state and handlers, for a test to look into.
+  [[nodiscard]] lw::CEntityEditorDlg& Editor() { return editor_; }
+
+  // MainWindowView.
+  void SetFolderText(const CString& text) override;
+  void ResetMapList() override;
+  void AddMap(const CString& name) override;
+  [[nodiscard]] int MapListSelection() const override;
+  [[nodiscard]] CString MapListItem(int index) const override;
+  void SetMapListSelection(int index) override;
+  void SetStatusText(const CString& text) override;
+  [[nodiscard]] int SearchSelection() const override;
+  [[nodiscard]] CString SearchItem(int index) const override;
+  [[nodiscard]] CString SearchFieldText() const override;
+  void SelectSearchItem(int index) override;
+  void FocusSearch() override;
+  EntityEdit& Entities() override { return *entityEdit_; }
+  void SetDefaultButton(int controlId) override;
+  void ShowWaitCursor(bool show) override;
+  MessageSink& Messages() override { return *messages_; }
+  std::optional<CString> PickFolder(const CString& title) override;
+
+  // Exit (accept), Esc and the close box (reject) end here: the window closes
+  // unless the user asked to save the edits and the save failed.
+  void done(int result) override;
+
+  // The window's controls by the template's IDs, for a test to drive.
+  [[nodiscard]] QWidget* Control(int controlId) const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void CreateControls();
+  void LayOut();
+  // The exit step, run once: the save question if the window was closed
+  // without one, the folder stored, the dump written.
+  void Finish();
+  void ShowAbout();
+
+  MessageBoxSink boxes_{*this};
+  MessageSink* messages_ = &boxes_;
+  std::function<std::optional<CString>(const CString&)> pickFolder_;
+
+  QGroupBox* mapsGroup_ = nullptr;
+  QGroupBox* entitiesGroup_ = nullptr;
+  QLineEdit* mapFolder_ = nullptr;
+  QPushButton* browse_ = nullptr;
+  QListWidget* mapList_ = nullptr;
+  QComboBox* searchCombo_ = nullptr;
+  QPushButton* find_ = nullptr;
+  ScintillaEntityEdit* entityEdit_ = nullptr;
+  QPushButton* delete_ = nullptr;
+  QPushButton* deleteAll_ = nullptr;
+  QPushButton* save_ = nullptr;
+  QPushButton* exit_ = nullptr;
+  QLabel* mapFolderLabel_ = nullptr;
+  QLabel* mapStatus_ = nullptr;
+  QLabel* searchLabel_ = nullptr;
+  QPushButton* findNext_ = nullptr;
+  QLabel* mapFilesLabel_ = nullptr;
+  QPushButton* about_ = nullptr;
+
+  // The user typed into the search field since a list item was chosen: the
+  // field, not the item, is the search string then.
+  bool searchTyped_ = false;
+  bool finished_ = false;
+  // Last: it is handed this window as its view.
+  lw::CEntityEditorDlg editor_;
+};
+
+// The About box: the icon, the name with the version, the notice and OK.
+class CAboutDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit CAboutDlg(QWidget* owner);
+};
+
+// The program's state that every window reads: the code page and the command
+// line.
+void InitProcessState(int argc, const char* const* argv);
+
+// A main window, initialised and not yet shown, or shown when `show`.
+std::unique_ptr<CEntityEditorDlg> CreateMainWindow(const MainWindowServices& services = {}, bool show = true);
+
+// Runs the main window until it closes; the program's exit code.
+int RunMainWindow(const MainWindowServices& services = {});
+
+}  // namespace lw::qt

@@ -1,0 +1,209 @@
+#include "ui/qt/ScintillaEntityEdit.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <string>
+
+#include "entities/DeleteAllPass.h"
+
+namespace lw::qt {
+namespace {
+
+// Room for five digits of line numbers.
+constexpr const char* kLineNumberWidth = "000000";
+
+bool IsContinuationByte(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t length = 0;
+    unsigned minimum = 0;
+    unsigned codePoint = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      minimum = 0x80;
+      codePoint = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      minimum = 0x800;
+      codePoint = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      minimum = 0x10000;
+      codePoint = lead & 0x07u;
+    } else {
+      return false;
+    }
+    if (text.size() - i < length) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const auto byte = static_cast<unsigned char>(text[i + k]);
+      if (!IsContinuationByte(byte)) return false;
+      codePoint = (codePoint << 6) | (byte & 0x3Fu);
+    }
+    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+ScintillaEntityEdit::ScintillaEntityEdit(QWidget* parent) : QsciScintilla(parent) {
+  // Enter puts "\r\n" into the text, as the map's own lines have; loaded text
+  // keeps whatever line ends it has.
+  setEolMode(EolWindows);
+  setUtf8(false);
+  setWrapMode(WrapNone);
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  setFont(font);
+  setMarginsFont(font);
+  setMarginLineNumbers(0, true);
+  setMarginWidth(0, QString::fromLatin1(kLineNumberWidth));
+  setBraceMatching(SloppyBraceMatch);
+}
+
+long ScintillaEntityEdit::Length() const { return SendScintilla(SCI_GETLENGTH); }
+
+CString ScintillaEntityEdit::GetText() const {
+  const long length = Length();
+  std::string bytes(static_cast<size_t>(length) + 1, '\0');
+  SendScintilla(SCI_GETTEXT, static_cast<unsigned long>(length) + 1, static_cast<void*>(bytes.data()));
+  bytes.resize(static_cast<size_t>(length));
+  return CString(std::move(bytes));
+}
+
+void ScintillaEntityEdit::SetText(const CString& text) {
+  // A new text is a new document: nothing to undo back into the old map.
+  SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
+  SendScintilla(SCI_CLEARALL);
+  const bool utf8 = IsValidUtf8(text.View());
+  if (utf8 != utf8_) {
+    setUtf8(utf8);
+    utf8_ = utf8;
+  }
+  SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(text.Size()), text.GetString());
+  SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
+  SendScintilla(SCI_EMPTYUNDOBUFFER);
+  SendScintilla(SCI_SETSAVEPOINT);
+  forcedModified_ = false;
+  SendScintilla(SCI_GOTOPOS, 0UL);
+}
+
+std::string_view ScintillaEntityEdit::LiveText() {
+  const auto* chars = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+  if (chars == nullptr) return {};
+  return {chars, static_cast<size_t>(Length())};
+}
+
+void ScintillaEntityEdit::GetSel(int& start, int& end) const {
+  start = static_cast<int>(SendScintilla(SCI_GETSELECTIONSTART));
+  end = static_cast<int>(SendScintilla(SCI_GETSELECTIONEND));
+}
+
+void ScintillaEntityEdit::SetSel(int start, int end) {
+  const long length = Length();
+  if (start == -1) {
+    // No selection: the caret stays where it is.
+    SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(SendScintilla(SCI_GETCURRENTPOS)));
+    return;
+  }
+  const auto clamp = [length](int position) {
+    return position < 0 || position > length ? static_cast<unsigned long>(length)
+                                             : static_cast<unsigned long>(position);
+  };
+  // The anchor at `start` and the caret at `end`, without scrolling: the
+  // caller scrolls when it wants to.
+  SendScintilla(SCI_SETANCHOR, clamp(start));
+  SendScintilla(SCI_SETCURRENTPOS, clamp(end));
+}
+
+void ScintillaEntityEdit::ReplaceRange(long start, long end, std::string_view text) {
+  SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(start), end);
+  SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(text.size()), text.data());
+}
+
+void ScintillaEntityEdit::ReplaceSel(const CString& text) {
+  const long start = SendScintilla(SCI_GETSELECTIONSTART);
+  const long end = SendScintilla(SCI_GETSELECTIONEND);
+  // What does not fit under the limit is cut off, at a character's start.
+  const long room = static_cast<long>(limit_) - (Length() - (end - start));
+  std::string_view inserted = text.View();
+  if (room < static_cast<long>(inserted.size())) {
+    size_t kept = room > 0 ? static_cast<size_t>(room) : 0;
+    if (utf8_) {
+      while (kept > 0 && kept < inserted.size() && IsContinuationByte(static_cast<unsigned char>(inserted[kept]))) {
+        --kept;
+      }
+    }
+    inserted = inserted.substr(0, kept);
+  }
+  ReplaceRange(start, end, inserted);
+  SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(start) + inserted.size());
+  SendScintilla(SCI_SCROLLCARET);
+}
+
+void ScintillaEntityEdit::ScrollCaret() { SendScintilla(SCI_SCROLLCARET); }
+
+bool ScintillaEntityEdit::GetModify() const { return forcedModified_ || SendScintilla(SCI_GETMODIFY) != 0; }
+
+void ScintillaEntityEdit::SetModify(bool modified) {
+  if (modified) {
+    forcedModified_ = true;
+    return;
+  }
+  SendScintilla(SCI_SETSAVEPOINT);
+  forcedModified_ = false;
+}
+
+int ScintillaEntityEdit::DeleteAllBlocks(std::string_view needle, int& searchPosition) {
+  const std::string_view before = LiveText();
+  const DeleteAllResult result = DeleteAllInOnePass(before, needle, searchPosition);
+  searchPosition = result.searchPosition;
+  if (result.count == 0) return 0;
+
+  const TextReplacement change = SingleReplacement(before, result.text);
+  const auto start = static_cast<long>(change.start);
+  SendScintilla(SCI_BEGINUNDOACTION);
+  ReplaceRange(start, start + static_cast<long>(change.removedLength), change.inserted);
+  SendScintilla(SCI_ENDUNDOACTION);
+  // Where the last deletion left the caret, scrolled into view as it was.
+  SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(result.caret));
+  SendScintilla(SCI_SCROLLCARET);
+  return result.count;
+}
+
+void ScintillaEntityEdit::keyPressEvent(QKeyEvent* event) {
+  const bool plain = (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+  // Esc belongs to the window: it closes it from here too.
+  if (event->key() == Qt::Key_Escape && plain) {
+    event->ignore();
+    return;
+  }
+  // Typing stops at the text limit.
+  if (plain) {
+    long typed = 0;
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+      typed = 2;
+    } else if (!event->text().isEmpty() && event->text().at(0).isPrint()) {
+      typed = utf8_ ? event->text().toUtf8().size() : event->text().toLatin1().size();
+    }
+    const long selected = SendScintilla(SCI_GETSELECTIONEND) - SendScintilla(SCI_GETSELECTIONSTART);
+    if (typed > 0 && Length() - selected + typed > static_cast<long>(limit_)) {
+      QApplication::beep();
+      event->accept();
+      return;
+    }
+  }
+  QsciScintilla::keyPressEvent(event);
+}
+
+bool ScintillaEntityEdit::focusNextPrevChild(bool next) { return QWidget::focusNextPrevChild(next); }
+
+}  // namespace lw::qt

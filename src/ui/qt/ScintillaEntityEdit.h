@@ -1,0 +1,67 @@
+#pragma once
+
+#include <Qsci/qsciscintilla.h>
+
+#include <string_view>
+
+#include "entities/EntityEdit.h"
+
+namespace lw::qt {
+
+// The entity edit: a Scintilla editor that holds the entity text as bytes.
+// Positions are byte offsets into its own buffer, which the searches read in
+// place. The text never goes through a QString: a map's 8-bit text shows as
+// UTF-8 when it is valid UTF-8 and as single-byte characters otherwise, and
+// either way the bytes stay as they were.
+class ScintillaEntityEdit : public QsciScintilla, public EntityEdit {
+  Q_OBJECT
+
+ public:
+  explicit ScintillaEntityEdit(QWidget* parent = nullptr);
+
+  [[nodiscard]] CString GetText() const override;
+  // Replaces the whole text with no undo history, as a new document.
+  void SetText(const CString& text) override;
+  std::string_view LiveText() override;
+
+  void GetSel(int& start, int& end) const override;
+  void SetSel(int start, int end) override;
+  void ReplaceSel(const CString& text) override;
+  void ScrollCaret() override;
+
+  // Scintilla has no limit of its own: the number is kept here and typing
+  // stops at it (pastes and the program's own changes are not cut).
+  [[nodiscard]] unsigned GetLimitText() const override { return limit_; }
+  void SetLimitText(unsigned limit) override { limit_ = limit; }
+  [[nodiscard]] bool GetModify() const override;
+  void SetModify(bool modified) override;
+  void SetFocus() override { setFocus(Qt::OtherFocusReason); }
+
+  // Worked out in one pass over the buffer, then handed to the editor as one
+  // undoable replacement: one redraw, and one Undo brings every block back.
+  int DeleteAllBlocks(std::string_view needle, int& searchPosition) override;
+
+  // Whether the text is shown as UTF-8 (else as single-byte characters).
+  [[nodiscard]] bool IsUtf8() const { return utf8_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  // Tab moves on to the next control, as in the rest of the window.
+  bool focusNextPrevChild(bool next) override;
+
+ private:
+  [[nodiscard]] long Length() const;
+  void ReplaceRange(long start, long end, std::string_view text);
+
+  unsigned limit_ = 0;
+  // Set by SetModify(true): Scintilla's own flag only says whether the text
+  // has left its save point.
+  bool forcedModified_ = false;
+  bool utf8_ = false;
+};
+
+// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or
+// code points past U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
+}  // namespace lw::qt
