@@ -11,7 +11,7 @@ namespace lw::qt {
 namespace {
 
 // Room for five digits of line numbers.
-constexpr const char* kLineNumberWidth = "000000";
+constexpr const char* kLineNumberWidth = "00000";
 
 bool IsContinuationByte(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
@@ -146,10 +146,15 @@ void ScintillaEntityEdit::ReplaceSel(const CString& text) {
   }
   ReplaceRange(start, end, inserted);
   SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(start) + inserted.size());
-  SendScintilla(SCI_SCROLLCARET);
+  ScrollCaret();
 }
 
-void ScintillaEntityEdit::ScrollCaret() { SendScintilla(SCI_SCROLLCARET); }
+void ScintillaEntityEdit::ScrollCaret() {
+  // The caret comes into view, and with it as much of the selection as fits:
+  // a block found above the view shows whole, not just its last line.
+  SendScintilla(SCI_SCROLLRANGE, static_cast<unsigned long>(SendScintilla(SCI_GETANCHOR)),
+                SendScintilla(SCI_GETCURRENTPOS));
+}
 
 bool ScintillaEntityEdit::GetModify() const { return forcedModified_ || SendScintilla(SCI_GETMODIFY) != 0; }
 
@@ -175,7 +180,7 @@ int ScintillaEntityEdit::DeleteAllBlocks(std::string_view needle, int& searchPos
   SendScintilla(SCI_ENDUNDOACTION);
   // Where the last deletion left the caret, scrolled into view as it was.
   SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(result.caret));
-  SendScintilla(SCI_SCROLLCARET);
+  ScrollCaret();
   return result.count;
 }
 
