@@ -32,6 +32,7 @@ bash scripts/format.sh --check
 cmake --preset default
 cmake --build --preset default -j2
 run_ctest default
+bash scripts/check-package.sh build/default
 
 # --- Sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer) -------
 cmake --preset asan
