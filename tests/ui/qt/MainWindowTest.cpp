@@ -13,12 +13,14 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -167,6 +169,16 @@ class QtMainWindowTest : public ::testing::Test {
     auto* list = Control<QListWidget>(IDC_MAP_LIST);
     for (int i = 0; i < list->count(); ++i) names.push_back(list->item(i)->text().toStdString());
     return names;
+  }
+  // A key as the keyboard gives it to `target`. A mnemonic shows its button
+  // down and clicks it a moment later, as the mouse would.
+  void Press(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(target, key, modifiers);
+    const auto down = [this] {
+      const QList<QPushButton*> buttons = window_->findChildren<QPushButton*>();
+      return std::any_of(buttons.begin(), buttons.end(), [](const QPushButton* b) { return b->isDown(); });
+    };
+    for (int wait = 0; wait < 100 && down(); ++wait) QTest::qWait(10);
   }
   // Typed at the caret, into the focused editor.
   void Type(const std::string& text) {
@@ -352,6 +364,147 @@ TEST_F(QtMainWindowTest, ASaveThatFailsKeepsTheWindowOpenWithTheEdits) {
   EXPECT_EQ(messages_.all, (std::vector<std::string>{kSaveQuestion, kSaved}));
   EXPECT_FALSE(window_->isVisible());
   EXPECT_EQ(EntityTextOnDisk(Map("alpha.bsp")), expected);
+}
+
+// Each key from a control with the focus, after Find and Find Next have
+// selected the second info_player_deathmatch block: Enter presses Find except
+// in the entity edit, the mnemonics press their buttons, Esc closes.
+TEST_F(QtMainWindowTest, KeysPressTheirButtonsFromTheFocusedControl) {
+  const std::vector<int> noSecond = {kWorld, kDeathmatch1, kStart, kLight, kDeathmatch3};
+  const std::pair<long, long> second = SpanOf(kAllBlocks, kDeathmatch2);
+  const std::string lineBreak =
+      Crlf(LumpOf({kWorld, kDeathmatch1, kStart})) + "\r\n" + Crlf(LumpOf({kLight, kDeathmatch3}));
+  const std::string all = Crlf(LumpOf(kAllBlocks));
+  const std::string deleted = Crlf(LumpOf({kWorld, kStart, kLight}));
+  const struct {
+    const char* name;
+    int focus;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    std::string text;
+    std::pair<long, long> selection;
+    std::vector<std::string> messages;
+    bool open;
+  } rows[] = {
+      {"Enter in the folder display",
+       IDC_MAP_FOLDER,
+       Qt::Key_Return,
+       {},
+       all,
+       SpanOf(kAllBlocks, kDeathmatch1),
+       {},
+       true},
+      {"Enter in the map list", IDC_MAP_LIST, Qt::Key_Return, {}, all, SpanOf(kAllBlocks, kDeathmatch1), {}, true},
+      {"Enter in the search field",
+       IDC_ENTITY_COMBO,
+       Qt::Key_Enter,
+       {},
+       all,
+       SpanOf(kAllBlocks, kDeathmatch1),
+       {},
+       true},
+      {"Enter in the entity edit", IDC_ENTITY_TEXT, Qt::Key_Return, {}, lineBreak, Caret(second.first + 2), {}, true},
+      {"Alt+F", IDC_ENTITY_TEXT, Qt::Key_F, Qt::AltModifier, all, SpanOf(kAllBlocks, kDeathmatch1), {}, true},
+      {"Alt+N", IDC_MAP_LIST, Qt::Key_N, Qt::AltModifier, all, SpanOf(kAllBlocks, kDeathmatch3), {}, true},
+      {"Alt+D", IDC_ENTITY_TEXT, Qt::Key_D, Qt::AltModifier, Crlf(LumpOf(noSecond)), Caret(second.first), {}, true},
+      {"Alt+A",
+       IDC_ENTITY_TEXT,
+       Qt::Key_A,
+       Qt::AltModifier,
+       deleted,
+       Caret(static_cast<long>(deleted.size())),
+       {"3 entities containing the string\n\"info_player_deathmatch\"\nwere deleted."},
+       true},
+      {"Alt+S", IDC_MAP_FOLDER, Qt::Key_S, Qt::AltModifier, all, {0, 0}, {kSaved}, true},
+      {"Alt+B", IDC_ENTITY_TEXT, Qt::Key_B, Qt::AltModifier, all, second, {}, true},
+      {"Esc in the entity edit", IDC_ENTITY_TEXT, Qt::Key_Escape, {}, all, second, {}, false},
+      {"Esc in the map list", IDC_MAP_LIST, Qt::Key_Escape, {}, all, second, {}, false},
+      {"Alt+X", IDC_ENTITY_COMBO, Qt::Key_X, Qt::AltModifier, all, second, {}, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Start();
+    ChooseMap("alpha.bsp");
+    Click(IDC_FIND);
+    Click(IDC_FIND_NEXT);
+    ASSERT_EQ(Selection(), second);
+    pickerTitles_.clear();
+    messages_.all.clear();
+    Control(row.focus)->setFocus();
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_TRUE(focused == Control(row.focus) || Control(row.focus)->isAncestorOf(focused));
+    Press(focused, row.key, row.modifiers);
+    EXPECT_EQ(Bytes(), row.text);
+    EXPECT_EQ(Selection(), row.selection);
+    EXPECT_EQ(messages_.all, row.messages);
+    EXPECT_EQ(pickerTitles_, std::string_view(row.name) == "Alt+B" ? std::vector<std::string>{kPickerTitle}
+                                                                   : std::vector<std::string>{});
+    EXPECT_EQ(window_->isVisible(), row.open);
+  }
+}
+
+// Tab goes through the controls in the template's order and comes round.
+TEST_F(QtMainWindowTest, TabFollowsTheTemplateOrder) {
+  Start();
+  ChooseMap("alpha.bsp");
+  const int order[] = {IDC_MAP_FOLDER, IDC_BROWSE,      IDC_MAP_LIST,  IDC_ENTITY_COMBO,
+                       IDC_FIND,       IDC_ENTITY_TEXT, IDC_DELETE,    IDC_DELETE_ALL,
+                       IDC_SAVE,       kIdOk,           IDC_FIND_NEXT, IDC_MAP_FOLDER};
+  Control(order[0])->setFocus();
+  const std::string text = Bytes();
+  for (size_t i = 1; i < std::size(order); ++i) {
+    SCOPED_TRACE(order[i]);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget* focused = QApplication::focusWidget();
+    EXPECT_TRUE(focused == Control(order[i]) || Control(order[i])->isAncestorOf(focused));
+  }
+  EXPECT_EQ(Bytes(), text) << "Tab in the entity edit moves on, it types nothing";
+}
+
+// Refilling the map list and selecting a search item run no handler: after
+// Browse the old map's text and its modified flag stay; the next map chosen
+// asks about the old one first.
+TEST_F(QtMainWindowTest, BrowseAndTheViewsOwnSelectionsRunNoHandler) {
+  const std::filesystem::path other = dir_.Path() / "other";
+  std::filesystem::create_directory(other);
+  test::WriteFileBytes(other / "gamma.bsp", mapwriter::WriteMap(mapwriter::MakeMapContents(kAlphaBlocks[kLight], 3)));
+  Start();
+  ChooseMap("alpha.bsp");
+  Select(0, 0);
+  window_->SelectSearchItem(1);
+  EXPECT_EQ(Selection(), Caret(0)) << "no Find";
+  Click(IDC_FIND);
+  EXPECT_EQ(Selection(), SpanOf(kAllBlocks, kStart)) << "info_player_start, the item selected, is searched";
+
+  // Typing in the search field searches nothing until Enter.
+  auto* field = Control<QComboBox>(IDC_ENTITY_COMBO)->lineEdit();
+  field->setFocus();
+  field->selectAll();
+  QTest::keyClicks(field, "\"origin\" \"8 8 8\"");
+  EXPECT_EQ(Selection(), SpanOf(kAllBlocks, kStart));
+  QTest::keyClick(field, Qt::Key_Return);
+  EXPECT_EQ(Selection(), SpanOf(kAllBlocks, kDeathmatch2));
+
+  Type("x");
+  const std::string edited = Bytes();
+  picked_ = CString(other.string());
+  messages_.all.clear();
+  Click(IDC_BROWSE);
+  EXPECT_EQ(pickerTitles_, std::vector<std::string>{kPickerTitle});
+  EXPECT_EQ(ListedMaps(), std::vector<std::string>{"gamma.bsp"});
+  EXPECT_EQ(window_->MapListSelection(), -1);
+  EXPECT_EQ(Bytes(), edited);
+  EXPECT_TRUE(Modified());
+  EXPECT_EQ(Status(), "No map loaded") << "a new list: no map chosen in it";
+  EXPECT_TRUE(messages_.all.empty());
+
+  const std::string alpha = test::ReadFileBytes(Map("alpha.bsp"));
+  messages_.ScriptAnswers({false});
+  ChooseMap("gamma.bsp");
+  EXPECT_EQ(messages_.all, std::vector<std::string>{kSaveQuestion});
+  EXPECT_EQ(Bytes(), Crlf(kAlphaBlocks[kLight]));
+  EXPECT_EQ(Status(), "Entities for map gamma.bsp");
+  EXPECT_EQ(test::ReadFileBytes(Map("alpha.bsp")), alpha);
 }
 
 }  // namespace
