@@ -10,11 +10,14 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -118,7 +121,7 @@ class QtMainWindowTest : public ::testing::Test {
   void Start() {
     MainWindowServices services;
     services.settings = &settings_;
-    services.messages = &messages_;
+    services.messages = realBoxes_ ? nullptr : &messages_;
     // No "-d", whatever this test's own command line holds.
     services.commandLine = [] { return CString("lumpwright"); };
     services.entityDumpPath = CString(dir_.File("AllEntities.txt"));
@@ -198,6 +201,7 @@ class QtMainWindowTest : public ::testing::Test {
   test::RecordingMessages messages_;
   std::vector<std::string> pickerTitles_;
   std::optional<CString> picked_;
+  bool realBoxes_ = false;
   std::unique_ptr<CEntityEditorDlg> window_;
 };
 
@@ -273,23 +277,32 @@ TEST_F(QtMainWindowTest, SearchDeleteTypeAndSaveActOnTheEditorAndTheDisk) {
   EXPECT_FALSE(Modified());
 }
 
-// Every real map shows its entity text byte for byte as the core reads it, and
-// a Save without edits leaves its file as it was.
-TEST_F(QtMainWindowTest, RealMapsShowTheirExactBytesAndSaveUnchanged) {
-  const std::filesystem::path real = test::kRealMapsDir;
-  if (!std::filesystem::is_directory(real)) GTEST_SKIP() << "no real maps in " << real;
-  const std::filesystem::path copies = dir_.Path() / "real";
+// Every map shows its entity text byte for byte as the core reads it, and a
+// Save without edits leaves its lumps as they were: two made maps with 8-bit
+// and control bytes (one valid UTF-8, one not), and the real maps when present.
+TEST_F(QtMainWindowTest, MapsShowTheirExactBytesAndSaveUnchanged) {
+  const std::filesystem::path copies = dir_.Path() / "copies";
   std::filesystem::create_directory(copies);
-  for (const auto& entry : std::filesystem::directory_iterator(real)) {
-    if (entry.path().extension() != ".bsp") continue;
-    std::filesystem::copy_file(entry.path(), copies / entry.path().filename());
-    std::filesystem::permissions(copies / entry.path().filename(), std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add);
+  const auto made = [&copies](const std::string& name, const std::string& message) {
+    const std::string text =
+        "{\n\"classname\" \"worldspawn\"\n\"message\" \"" + message + "\"\n}\n" + kAlphaBlocks[kStart];
+    test::WriteFileBytes(copies / name, mapwriter::WriteMap(mapwriter::MakeMapContents(text)));
+  };
+  made("made_8bit.bsp", "Caf\xE9 \x01\x1F\x7F\x80\xFF\tend");
+  made("made_utf8.bsp", "Caf\xC3\xA9 \xE2\x9C\x93 \x01");
+  const std::filesystem::path real = test::kRealMapsDir;
+  if (std::filesystem::is_directory(real)) {
+    for (const auto& entry : std::filesystem::directory_iterator(real)) {
+      if (entry.path().extension() != ".bsp") continue;
+      std::filesystem::copy_file(entry.path(), copies / entry.path().filename());
+      std::filesystem::permissions(copies / entry.path().filename(), std::filesystem::perms::owner_write,
+                                   std::filesystem::perm_options::add);
+    }
   }
   settings_.Put(kSettingsKey, kInstallPathValue, Folder(copies));
   Start();
   const std::vector<std::string> listed = ListedMaps();
-  EXPECT_GE(listed.size(), 1u);
+  EXPECT_GE(listed.size(), 2u);
   for (const std::string& name : listed) {
     SCOPED_TRACE(name);
     const std::string path = (copies / name).string();
@@ -425,8 +438,10 @@ TEST_F(QtMainWindowTest, KeysPressTheirButtonsFromTheFocusedControl) {
     SCOPED_TRACE(row.name);
     Start();
     ChooseMap("alpha.bsp");
-    Click(IDC_FIND);
-    Click(IDC_FIND_NEXT);
+    // Through the handlers, not the buttons: a clicked button would stand in
+    // as the default one.
+    window_->Editor().OnFind();
+    window_->Editor().OnFindNext();
     ASSERT_EQ(Selection(), second);
     pickerTitles_.clear();
     messages_.all.clear();
@@ -505,6 +520,61 @@ TEST_F(QtMainWindowTest, BrowseAndTheViewsOwnSelectionsRunNoHandler) {
   EXPECT_EQ(Bytes(), Crlf(kAlphaBlocks[kLight]));
   EXPECT_EQ(Status(), "Entities for map gamma.bsp");
   EXPECT_EQ(test::ReadFileBytes(Map("alpha.bsp")), alpha);
+}
+
+// The message boxes themselves, answered by clicking their buttons: the
+// exclamation icon, the program's name as caption, the buttons offered.
+TEST_F(QtMainWindowTest, MessagesAreWarningBoxesAnsweredByTheirButtons) {
+  realBoxes_ = true;
+  Start();
+  ChooseMap("alpha.bsp");
+  struct Seen {
+    std::string caption;
+    std::string text;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+  };
+  std::vector<Seen> seen;
+  std::deque<QMessageBox::StandardButton> answers;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible() || box->property("answered").toBool()) return;
+    box->setProperty("answered", true);
+    seen.push_back({box->windowTitle().toStdString(), box->text().toStdString(), box->icon(), box->standardButtons()});
+    QAbstractButton* button = answers.empty() ? nullptr : box->button(answers.front());
+    if (!answers.empty()) answers.pop_front();
+    if (button != nullptr) {
+      QTest::mouseClick(button, Qt::LeftButton);
+    } else {
+      box->reject();  // unscripted: the test fails, it does not hang
+    }
+  });
+  watch.start(10);
+
+  answers = {QMessageBox::Ok};
+  Click(IDC_DELETE_ALL);
+  const std::string edited = Bytes();
+  answers = {QMessageBox::No};
+  const std::string onDisk = test::ReadFileBytes(Map("alpha.bsp"));
+  Click(kIdOk);
+  ASSERT_EQ(seen.size(), 2u);
+  const QMessageBox::StandardButtons yesNo = QMessageBox::Yes | QMessageBox::No;
+  const Seen expected[] = {
+      {"Lumpwright", "3 entities containing the string\n\"info_player_deathmatch\"\nwere deleted.",
+       QMessageBox::Warning, QMessageBox::Ok},
+      {"Lumpwright", std::string(kSaveQuestion).substr(2), QMessageBox::Warning, yesNo},
+  };
+  for (size_t i = 0; i < seen.size(); ++i) {
+    SCOPED_TRACE(expected[i].text);
+    EXPECT_EQ(seen[i].caption, expected[i].caption);
+    EXPECT_EQ(seen[i].text, expected[i].text);
+    EXPECT_EQ(seen[i].icon, expected[i].icon);
+    EXPECT_EQ(seen[i].buttons, expected[i].buttons);
+  }
+  EXPECT_NE(edited, Crlf(LumpOf(kAllBlocks)));
+  EXPECT_FALSE(window_->isVisible()) << "No closes the window without saving";
+  EXPECT_EQ(test::ReadFileBytes(Map("alpha.bsp")), onDisk);
 }
 
 }  // namespace
