@@ -67,6 +67,9 @@ ScintillaEntityEdit::ScintillaEntityEdit(QWidget* parent) : QsciScintilla(parent
   setMarginLineNumbers(0, true);
   setMarginWidth(0, QString::fromLatin1(kLineNumberWidth));
   setBraceMatching(SloppyBraceMatch);
+  // As the Windows edit: a vertical scroll bar and none across; the view still
+  // follows the caret sideways.
+  SendScintilla(SCI_SETHSCROLLBAR, 0UL);
 }
 
 long ScintillaEntityEdit::Length() const { return SendScintilla(SCI_GETLENGTH); }
