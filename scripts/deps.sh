@@ -15,6 +15,7 @@ run_packages=(
   qt6-base-dev
   qt6-qpa-plugins
   libqscintilla2-qt6-dev
+  nlohmann-json3-dev
   fonts-dejavu-core
   dpkg-dev
 )
