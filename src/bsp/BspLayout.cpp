@@ -16,16 +16,17 @@ constexpr size_t kPlaneRecordSize = 20;
 constexpr size_t kPlaneTypeField = 16;
 constexpr std::int32_t kMaxPlaneType = 5;
 constexpr size_t kPlaneRecordsChecked = 4096;
-
-bool AllZero(std::span<const unsigned char> bytes) {
-  return std::all_of(bytes.begin(), bytes.end(), [](unsigned char byte) { return byte == 0; });
-}
+static_assert(kPlaneBytesChecked == kPlaneRecordsChecked * kPlaneRecordSize);
 
 std::int64_t AlignUp(std::int64_t position) {
   return (position + kLumpAlignment - 1) / kLumpAlignment * kLumpAlignment;
 }
 
 }  // namespace
+
+bool AllZero(std::span<const unsigned char> bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](unsigned char byte) { return byte == 0; });
+}
 
 std::span<const unsigned char> LumpBytes(std::span<const unsigned char> image, const BspLump& lump) {
   return image.subspan(static_cast<size_t>(lump.offset), static_cast<size_t>(lump.length));
@@ -52,11 +53,15 @@ bool LooksLikeText(std::span<const unsigned char> lumpBytes) {
 }
 
 bool LooksLikePlanes(std::span<const unsigned char> lumpBytes) {
-  if (lumpBytes.size() % kPlaneRecordSize != 0) return false;
-  const LittleEndianBytes bytes(lumpBytes);
+  return LooksLikePlanes(lumpBytes, static_cast<std::int64_t>(lumpBytes.size()));
+}
+
+bool LooksLikePlanes(std::span<const unsigned char> firstBytes, std::int64_t length) {
+  if (length < 0 || static_cast<std::uint64_t>(length) % kPlaneRecordSize != 0) return false;
+  const LittleEndianBytes bytes(firstBytes);
   // Text fails at its first record already; the first few thousand tell
   // planes from anything else without reading a large map's planes whole.
-  const size_t checked = std::min(lumpBytes.size(), kPlaneRecordsChecked * kPlaneRecordSize);
+  const size_t checked = static_cast<size_t>(std::min(length, static_cast<std::int64_t>(kPlaneBytesChecked)));
   for (size_t record = 0; record < checked; record += kPlaneRecordSize) {
     const std::optional<std::int32_t> type = bytes.Int32At(record + kPlaneTypeField);
     if (!type || *type < 0 || *type > kMaxPlaneType) return false;
@@ -64,11 +69,20 @@ bool LooksLikePlanes(std::span<const unsigned char> lumpBytes) {
   return true;
 }
 
-int FindEntityLumpIndex(std::span<const unsigned char> lump0, std::span<const unsigned char> lump1) {
-  const bool planes0 = LooksLikePlanes(lump0);
-  const bool planes1 = LooksLikePlanes(lump1);
+std::optional<int> FindEntityLumpIndexByPlanes(std::span<const unsigned char> firstBytes0, std::int64_t length0,
+                                               std::span<const unsigned char> firstBytes1, std::int64_t length1) {
+  const bool planes0 = LooksLikePlanes(firstBytes0, length0);
+  const bool planes1 = LooksLikePlanes(firstBytes1, length1);
   if (planes1 && !planes0) return kEntitiesLump;
   if (planes0 && !planes1) return kPlanesLump;
+  return std::nullopt;
+}
+
+int FindEntityLumpIndex(std::span<const unsigned char> lump0, std::span<const unsigned char> lump1) {
+  if (const std::optional<int> byPlanes = FindEntityLumpIndexByPlanes(lump0, static_cast<std::int64_t>(lump0.size()),
+                                                                      lump1, static_cast<std::int64_t>(lump1.size()))) {
+    return *byPlanes;
+  }
   if (LooksLikeEntityText(lump0)) return kEntitiesLump;
   if (LooksLikeEntityText(lump1)) return kPlanesLump;
   // A map saved with every block deleted keeps only a line feed and its NUL;
@@ -86,21 +100,31 @@ int FindEntityLumpIndex(const BspHeader& header, std::span<const unsigned char> 
                              LumpBytes(image, header.lumps[kPlanesLump]));
 }
 
-bool IsStandardLayout(const BspHeader& header, std::span<const unsigned char> image, int entityIndex) {
+std::optional<LayoutPadding> FindStandardLayoutPadding(const BspHeader& header, std::uint64_t fileSize,
+                                                       int entityIndex) {
   const BspLump& entities = header.lumps[static_cast<size_t>(entityIndex)];
   const BspLump& textures = header.lumps[kTexturesLump];
   for (int index = 0; index < kLumpCount; ++index) {
     if (index == entityIndex || index == kTexturesLump) continue;
     const BspLump& lump = header.lumps[static_cast<size_t>(index)];
-    if (lump.End() > entities.offset) return false;
+    if (lump.End() > entities.offset) return std::nullopt;
   }
   const std::int64_t gapBefore = textures.offset - entities.End();
-  if (gapBefore < 0 || gapBefore > kMaxPadding) return false;
-  const auto imageSize = static_cast<std::int64_t>(image.size());
-  const std::int64_t gapAfter = imageSize - textures.End();
-  if (gapAfter < 0 || gapAfter > kMaxPadding) return false;
-  return AllZero(image.subspan(static_cast<size_t>(entities.End()), static_cast<size_t>(gapBefore))) &&
-         AllZero(image.subspan(static_cast<size_t>(textures.End())));
+  if (gapBefore < 0 || gapBefore > kMaxPadding) return std::nullopt;
+  const std::int64_t texturesEnd = textures.End();
+  if (texturesEnd < 0 || fileSize < static_cast<std::uint64_t>(texturesEnd)) return std::nullopt;
+  const std::uint64_t gapAfter = fileSize - static_cast<std::uint64_t>(texturesEnd);
+  if (gapAfter > static_cast<std::uint64_t>(kMaxPadding)) return std::nullopt;
+  return LayoutPadding{{static_cast<std::uint64_t>(entities.End()), static_cast<size_t>(gapBefore)},
+                       {static_cast<std::uint64_t>(texturesEnd), static_cast<size_t>(gapAfter)}};
+}
+
+bool IsStandardLayout(const BspHeader& header, std::span<const unsigned char> image, int entityIndex) {
+  const std::optional<LayoutPadding> padding = FindStandardLayoutPadding(header, image.size(), entityIndex);
+  const auto bytesOf = [image](const FileBytes& part) {
+    return image.subspan(static_cast<size_t>(part.offset), part.length);
+  };
+  return padding && AllZero(bytesOf(padding->afterEntities)) && AllZero(bytesOf(padding->afterTextures));
 }
 
 std::optional<CompilerLayout> PlanCompilerLayout(const BspHeader& header, int entityIndex, std::int64_t entityLength) {

@@ -67,6 +67,43 @@ struct NewMapBytes {
   }
 };
 
+// Everything past the version is taken from the file, so every field is
+// checked before it is used. `headerBytes` are the file's first bytes, all of
+// them when it is shorter than the header. The one check of the directory,
+// for the whole load and the read-only one alike.
+BspHeader CheckHeader(const CString& path, std::span<const unsigned char> headerBytes, std::uint64_t fileSize) {
+  constexpr const char* kTooShort = "The file is shorter than the 124-byte map header.";
+  const std::optional<std::int32_t> version = ReadBspVersion(headerBytes);
+  if (!version) FailBrokenMap(path, kTooShort);
+  if (*version != kBspVersion) throw OperationFailure{FormatString(kVersionText, *version, kBspVersion)};
+  const std::optional<BspHeader> read = ReadBspHeader(headerBytes);
+  if (!read) FailBrokenMap(path, kTooShort);
+  if (const auto fault = FindDirectoryFault(*read, fileSize)) FailBrokenMap(path, fault->c_str());
+  return *read;
+}
+
+// GetEntityText reads up to the lump's NUL, which must lie inside it.
+void CheckEntityLump(const CString& path, std::span<const unsigned char> entities) {
+  if (entities.empty() || std::memchr(entities.data(), 0, entities.size()) == nullptr) {
+    FailBrokenMap(path, "The entity lump has no NUL byte inside it.");
+  }
+}
+
+// Reads `count` bytes at `offset`; a file that shrank since its size was
+// taken would leave bytes unread.
+void ReadAt(CFile& file, const CString& path, std::uint64_t offset, unsigned char* buffer, size_t count) {
+  if (count == 0) return;
+  file.Seek(offset);
+  if (file.Read(buffer, count) != count) FailBrokenMap(path, "The file could not be read whole.");
+}
+
+// The first `limit` bytes of `lump` (all of a shorter one).
+std::vector<unsigned char> ReadLumpStart(CFile& file, const CString& path, const BspLump& lump, size_t limit) {
+  std::vector<unsigned char> bytes(std::min(static_cast<size_t>(lump.length), limit));
+  ReadAt(file, path, static_cast<std::uint64_t>(lump.offset), bytes.data(), bytes.size());
+  return bytes;
+}
+
 }  // namespace
 
 struct CBspFile::Impl {
@@ -74,6 +111,11 @@ struct CBspFile::Impl {
 
   MessageSink& messages;
   bool loaded = false;
+  bool readOnly = false;
+  // The image is the whole file; after a read-only load it is the entity
+  // lump alone, and the file's size is kept beside it.
+  bool wholeImage = false;
+  std::uint64_t fileSize = 0;
   ImageBuffer image;
   CString message;
   // Decoded from the image's header, kept equal to it.
@@ -82,10 +124,15 @@ struct CBspFile::Impl {
   bool standardLayout = false;
 
   BspLump& EntityLump() { return header.lumps[static_cast<size_t>(entityIndex)]; }
+  [[nodiscard]] const unsigned char* EntityText() const {
+    return wholeImage ? image.Data() + header.lumps[static_cast<size_t>(entityIndex)].offset : image.Data();
+  }
   BspLump& TexturesLump() { return header.lumps[kTexturesLump]; }
 
   void Unload() noexcept {
     loaded = false;
+    wholeImage = false;
+    fileSize = 0;
     image.Reset();
     header = BspHeader{};
     entityIndex = kEntitiesLump;
@@ -103,6 +150,7 @@ struct CBspFile::Impl {
   }
 
   void Check(const CString& path);
+  void ReadEntities(CFile& file, const CString& path, std::uint64_t size);
   void StoreHeader() { WriteBspHeader(header, image.Bytes()); }
 
   NewMapBytes PlanSave(std::span<const unsigned char> lumpText, const CString& fileName);
@@ -111,24 +159,63 @@ struct CBspFile::Impl {
   void Adopt(NewMapBytes& saved, std::span<const unsigned char> lumpText);
 };
 
-// Everything past the version is taken from the file, so every field is
-// checked before the image is used.
 void CBspFile::Impl::Check(const CString& path) {
-  constexpr const char* kTooShort = "The file is shorter than the 124-byte map header.";
   const auto bytes = std::as_const(image).Bytes();
-  const std::optional<std::int32_t> version = ReadBspVersion(bytes);
-  if (!version) FailBrokenMap(path, kTooShort);
-  if (*version != kBspVersion) throw OperationFailure{FormatString(kVersionText, *version, kBspVersion)};
-  const std::optional<BspHeader> read = ReadBspHeader(bytes);
-  if (!read) FailBrokenMap(path, kTooShort);
-  if (const auto fault = FindDirectoryFault(*read, bytes.size())) FailBrokenMap(path, fault->c_str());
-  header = *read;
+  header = CheckHeader(path, bytes.first(std::min(bytes.size(), kBspHeaderSize)), bytes.size());
   entityIndex = FindEntityLumpIndex(header, bytes);
-  const auto entities = LumpBytes(bytes, EntityLump());
-  if (std::memchr(entities.data(), 0, entities.size()) == nullptr) {
-    FailBrokenMap(path, "The entity lump has no NUL byte inside it.");
-  }
+  CheckEntityLump(path, LumpBytes(bytes, EntityLump()));
+  wholeImage = true;
   standardLayout = IsStandardLayout(header, bytes, entityIndex);
+}
+
+// The read-only load: the same checks as Check, on the bytes they need. A
+// map's geometry, lighting and textures are most of its bytes and are never
+// read.
+void CBspFile::Impl::ReadEntities(CFile& file, const CString& path, std::uint64_t size) {
+  std::array<unsigned char, kBspHeaderSize> headerBytes{};
+  const size_t headerLength = static_cast<size_t>(std::min<std::uint64_t>(size, kBspHeaderSize));
+  ReadAt(file, path, 0, headerBytes.data(), headerLength);
+  const BspHeader read = CheckHeader(path, std::span(headerBytes).first(headerLength), size);
+
+  const BspLump& lump0 = read.lumps[kEntitiesLump];
+  const BspLump& lump1 = read.lumps[kPlanesLump];
+  std::vector<unsigned char> bytes0 = ReadLumpStart(file, path, lump0, kPlaneBytesChecked);
+  std::vector<unsigned char> bytes1 = ReadLumpStart(file, path, lump1, kPlaneBytesChecked);
+  int index = kEntitiesLump;
+  if (const std::optional<int> byPlanes = FindEntityLumpIndexByPlanes(bytes0, lump0.length, bytes1, lump1.length)) {
+    index = *byPlanes;
+  } else {
+    // Neither or both look like planes: the text decides, on both entries whole.
+    bytes0 = ReadLumpStart(file, path, lump0, static_cast<size_t>(lump0.length));
+    bytes1 = ReadLumpStart(file, path, lump1, static_cast<size_t>(lump1.length));
+    index = FindEntityLumpIndex(bytes0, bytes1);
+  }
+
+  const BspLump& entities = read.lumps[static_cast<size_t>(index)];
+  const std::vector<unsigned char>& start = index == kEntitiesLump ? bytes0 : bytes1;
+  const auto length = static_cast<size_t>(entities.length);
+  if (length == 0) CheckEntityLump(path, {});
+  PrepareImage(length);
+  // What was read of it already is not read again.
+  std::memcpy(image.Data(), start.data(), start.size());
+  ReadAt(file, path, static_cast<std::uint64_t>(entities.offset) + start.size(), image.Data() + start.size(),
+         length - start.size());
+  CheckEntityLump(path, std::as_const(image).Bytes());
+
+  bool standard = false;
+  if (const std::optional<LayoutPadding> padding = FindStandardLayoutPadding(read, size, index)) {
+    std::array<unsigned char, kLumpAlignment> gap{};
+    standard = true;
+    for (const FileBytes& part : {padding->afterEntities, padding->afterTextures}) {
+      ReadAt(file, path, part.offset, gap.data(), part.length);
+      standard = standard && AllZero(std::span(gap).first(part.length));
+    }
+  }
+  header = read;
+  entityIndex = index;
+  wholeImage = false;
+  fileSize = size;
+  standardLayout = standard;
 }
 
 CBspFile::CBspFile(MessageSink& messages, FileSystem& files) : CFile(files), impl_(std::make_unique<Impl>(messages)) {}
@@ -142,13 +229,18 @@ int CBspFile::LoadMap(const CString& path) {
     std::uint64_t size = 0;
     if (!GetStatus(size)) throw OperationFailure{FormatString(kSizeFailedText, path.GetString())};
     if (size > kMaxImageSize) FailBrokenMap(path, "The file is 4 GiB or larger, too large for a map.");
-    self.PrepareImage(static_cast<size_t>(size));
-    // A file that shrank since its size was taken would leave bytes unread.
-    if (Read(self.image.Data(), self.image.Size()) != self.image.Size()) {
-      FailBrokenMap(path, "The file could not be read whole.");
+    if (self.readOnly) {
+      self.ReadEntities(*this, path, size);
+      Close();
+    } else {
+      self.PrepareImage(static_cast<size_t>(size));
+      // A file that shrank since its size was taken would leave bytes unread.
+      if (Read(self.image.Data(), self.image.Size()) != self.image.Size()) {
+        FailBrokenMap(path, "The file could not be read whole.");
+      }
+      Close();
+      self.Check(path);
     }
-    Close();
-    self.Check(path);
     self.loaded = true;
     return 0;
   } catch (OperationFailure& failure) {
@@ -162,9 +254,11 @@ int CBspFile::LoadMap(const CString& path) {
   return 1;
 }
 
+void CBspFile::SetReadOnly(bool readOnly) { impl_->readOnly = readOnly; }
+
 const char* CBspFile::GetEntityText() const {
   if (!impl_->loaded) return nullptr;
-  return reinterpret_cast<const char*>(impl_->image.Data()) + impl_->EntityLump().offset;
+  return reinterpret_cast<const char*>(impl_->EntityText());
 }
 
 NewMapBytes CBspFile::Impl::PlanSave(std::span<const unsigned char> lumpText, const CString& fileName) {
@@ -255,7 +349,7 @@ void CBspFile::Impl::Adopt(NewMapBytes& saved, std::span<const unsigned char> lu
 
 int CBspFile::SaveMap(const CString& path, CString& text) {
   Impl& self = *impl_;
-  if (!self.loaded) return 2;
+  if (!self.loaded || !self.wholeImage) return 2;
   const CString fileName = FileNameOf(path);
   // Held until the new bytes are on disk, so that no other program writes
   // the map in between; a read-only map or one in use fails here.
@@ -302,7 +396,9 @@ const CString& CBspFile::LastMessage() const { return impl_->message; }
 std::int32_t CBspFile::Version() const { return impl_->loaded ? impl_->header.version : 0; }
 
 std::uint32_t CBspFile::ImageSize() const {
-  return impl_->loaded ? static_cast<std::uint32_t>(impl_->image.Size()) : 0;
+  const Impl& self = *impl_;
+  if (!self.loaded) return 0;
+  return static_cast<std::uint32_t>(self.wholeImage ? self.image.Size() : self.fileSize);
 }
 
 int CBspFile::EntityLumpIndex() const { return impl_->entityIndex; }

@@ -20,6 +20,12 @@ class CBspFile : public CFile {
 
   // 0 on success, 1 on failure (its message already shown).
   int LoadMap(const CString& path);
+  // For the commands that only read: LoadMap then reads the header and the
+  // entity lump (and the first plane records of entries 0 and 1, which tell
+  // a swapped directory), with the same checks and messages, not the whole
+  // map; every accessor below works as after a whole load, but SaveMap has
+  // no image to write around and returns 2. Off by default.
+  void SetReadOnly(bool readOnly);
   // The entity text in the image (up to its NUL); null when nothing is loaded.
   [[nodiscard]] const char* GetEntityText() const;
   // 0 saved, 1 failed (message shown, map file unchanged), 2 nothing loaded

@@ -132,6 +132,7 @@ int RunInfo(Invocation& call) {
   const std::string& path = call.operands[0];
   TerminalMessages messages(call.answerYes);
   CBspFile map(messages);
+  map.SetReadOnly(true);
   if (!Load(map, messages, path, call)) return kExitFailure;
 
   const int entityLump = map.EntityLumpIndex();
@@ -158,6 +159,7 @@ int RunInfo(Invocation& call) {
 int RunShow(Invocation& call) {
   TerminalMessages messages(call.answerYes);
   CBspFile map(messages);
+  map.SetReadOnly(true);
   if (!Load(map, messages, call.operands[0], call)) return kExitFailure;
   const CString display = ToDisplayText(map.GetEntityText());
   return WriteOut(call, display.View());
@@ -166,6 +168,7 @@ int RunShow(Invocation& call) {
 int RunExport(Invocation& call) {
   TerminalMessages messages(call.answerYes);
   CBspFile map(messages);
+  map.SetReadOnly(true);
   if (!Load(map, messages, call.operands[0], call)) return kExitFailure;
   const char* stored = map.GetEntityText();
   const std::string_view text(stored, std::strlen(stored));
@@ -306,6 +309,7 @@ int RunList(Invocation& call) {
 int RunFind(Invocation& call) {
   const CString needle = SearchString(call);
   BatchEditor editor(call.answerYes, false);
+  editor.Editor().MapFile().SetReadOnly(true);
   CEntityEditorDlg& dlg = editor.Editor();
   return RunBatch(call, editor, 1, [&](const BatchMap& map, std::string& output) {
     editor.View().TypeSearch(needle);
@@ -360,6 +364,7 @@ int RunDump(Invocation& call) {
   const std::string* target = call.Option("-o");
   if (target == nullptr) throw UsageError("dump needs -o FILE");
   BatchEditor editor(call.answerYes, true, CString(*target));
+  editor.Editor().MapFile().SetReadOnly(true);
   int status = RunBatch(call, editor, 0, [](const BatchMap& /*map*/, std::string& /*output*/) { return true; });
   TerminalMessages& messages = editor.Messages();
   const bool written = editor.Editor().WriteEntityDump();

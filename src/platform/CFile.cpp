@@ -20,6 +20,11 @@ size_t CFile::Read(void* buffer, size_t count) {
   return files_->Read(handle_, buffer, count);
 }
 
+void CFile::Seek(std::uint64_t offset) {
+  if (!IsOpen()) throw FileError("the file is not open");
+  files_->Seek(handle_, offset);
+}
+
 void CFile::Close() {
   if (!IsOpen()) return;
   const FileHandle handle = handle_;

@@ -27,6 +27,8 @@ class CFile {
   // The file's whole size; false when the system cannot tell it.
   bool GetStatus(std::uint64_t& size);
   size_t Read(void* buffer, size_t count);
+  // Moves the read position to `offset` bytes from the start.
+  void Seek(std::uint64_t offset);
   void Close();
   void Abort() noexcept;
 

@@ -130,7 +130,7 @@ struct Row {
   std::string what;
   std::string name;   // the map's file name
   std::string bytes;  // the map's contents
-  Outcome read;       // info and show
+  Outcome read;       // info, show and export
   Outcome import;
   Condition condition = Condition::kNone;
 };
@@ -291,6 +291,27 @@ class BadInputTest : public ::testing::Test {
       const Lump entities = DirectoryEntry(row.bytes, mw::kEntities);
       const std::string stored = row.bytes.substr(static_cast<size_t>(entities.offset)).c_str();
       EXPECT_TRUE(show.out == ToDisplayText(stored.c_str()).Str()) << "show gave other text";
+    }
+
+    // export, find and dump read only the header and the entity lump, with
+    // the same checks and messages as the whole load.
+    const CliResult exported = RunArgs({"export", path});
+    expect("export", row.read, exported);
+    if (row.read.status == kExitSuccess) {
+      const Lump entities = DirectoryEntry(row.bytes, mw::kEntities);
+      EXPECT_TRUE(exported.out == row.bytes.substr(static_cast<size_t>(entities.offset)).c_str());
+    }
+    // The batch commands reach a map through the editor's list, which lists
+    // no folder and no missing file; a map that fails is named first.
+    if (row.condition != Condition::kMissing && row.condition != Condition::kFolder) {
+      const Outcome batch{row.read.status, row.read.status == kExitSuccess ? "" : "PATH:\n" + row.read.err};
+      expect("find", batch, RunArgs({"find", "classname", path}));
+      // The ordinary user standing in for the locked folder writes no dump beside it.
+      if (row.condition != Condition::kReadOnlyFolder) {
+        const CliResult dump = RunArgs({"dump", path, "-o", dir.File("dump.txt")});
+        EXPECT_EQ(dump.status, batch.status) << "dump\nstderr: " << dump.err;
+        EXPECT_EQ(dump.err, Replace(batch.err, kPathMark, path)) << "dump";
+      }
     }
 
     const CliResult import = RunArgs({"import", path, textFile});
