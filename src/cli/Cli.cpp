@@ -14,6 +14,7 @@
 #include "bsp/CBspFile.h"
 #include "bsp/EntityTextFile.h"
 #include "cli/BatchEditor.h"
+#include "cli/JsonOutput.h"
 #include "cli/TerminalMessages.h"
 #include "entities/EntityText.h"
 #include "platform/CString.h"
@@ -136,6 +137,20 @@ int RunInfo(Invocation& call) {
   if (!Load(map, messages, path, call)) return kExitFailure;
 
   const int entityLump = map.EntityLumpIndex();
+  if (call.Option("--json") != nullptr) {
+    MapInfo info{path,
+                 map.Version(),
+                 map.ImageSize(),
+                 CountEntityBlocks(map.GetEntityText()),
+                 entityLump,
+                 map.HasStandardLayout(),
+                 {}};
+    for (int index = 0; index < kLumpCount; ++index) {
+      const CBspFile::LumpInfo lump = map.Lump(index);
+      info.lumps.push_back({index, LumpName(index, entityLump), lump.offset, lump.length});
+    }
+    return WriteOut(call, InfoJson(info));
+  }
   std::ostringstream report;
   report << "map:          " << path << '\n'
          << "version:      " << map.Version() << '\n'
@@ -301,8 +316,14 @@ int RunList(Invocation& call) {
     return kExitFailure;
   }
   BatchEditor editor(call.answerYes, false);
+  const std::vector<CString>& maps = editor.ListMaps(AsMapFolder(folder));
+  if (call.Option("--json") != nullptr) {
+    std::vector<std::string> names;
+    for (const CString& name : maps) names.push_back(name.Str());
+    return WriteOut(call, ListJson(folder, names));
+  }
   std::string listing;
-  for (const CString& name : editor.ListMaps(AsMapFolder(folder))) listing += name.Str() + '\n';
+  for (const CString& name : maps) listing += name.Str() + '\n';
   return WriteOut(call, listing);
 }
 
@@ -311,7 +332,10 @@ int RunFind(Invocation& call) {
   BatchEditor editor(call.answerYes, false);
   editor.Editor().MapFile().SetReadOnly(true);
   CEntityEditorDlg& dlg = editor.Editor();
-  return RunBatch(call, editor, 1, [&](const BatchMap& map, std::string& output) {
+  const bool json = call.Option("--json") != nullptr;
+  std::vector<MapFinds> found;
+  const int status = RunBatch(call, editor, 1, [&](const BatchMap& map, std::string& output) {
+    if (json) found.push_back({map.Path().Str(), {}});
     editor.View().TypeSearch(needle);
     dlg.OnFind();
     // Find Next moves the search position past each block it selects; when it
@@ -323,13 +347,22 @@ int RunFind(Invocation& call) {
       int end = 0;
       editor.View().Entities().GetSel(start, end);
       const std::string_view text = editor.View().Entities().LiveText();
-      output += FormatString("%s:%d-%d\n", map.Path().GetString(), start, end).Str();
-      output += text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
-      if (output.back() != '\n') output += '\n';
+      const std::string_view block = text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+      if (json) {
+        found.back().blocks.push_back({start, end, std::string(block)});
+      } else {
+        output += FormatString("%s:%d-%d\n", map.Path().GetString(), start, end).Str();
+        output += block;
+        if (output.back() != '\n') output += '\n';
+      }
       dlg.OnFindNext();
     }
     return true;
   });
+  if (!json) return status;
+  // The maps that could not be read are left out; standard error names them.
+  const int written = WriteOut(call, FindJson(needle.View(), found));
+  return status == kExitSuccess ? written : status;
 }
 
 int RunDeleteAll(Invocation& call) {
@@ -381,7 +414,13 @@ int RunDump(Invocation& call) {
 // here and one handler above; the dispatcher does the rest.
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
-      {"info", "MAP", "version, lump table, entity count and layout of a map", 1, 1, {}, RunInfo},
+      {"info",
+       "MAP [--json]",
+       "version, lump table, entity count and layout of a map",
+       1,
+       1,
+       {{"--json", false}},
+       RunInfo},
       {"show", "MAP", "the entity text as the editor shows it (\"\\r\\n\" line ends)", 1, 1, {}, RunShow},
       {"export",
        "MAP [-o FILE]",
@@ -391,13 +430,19 @@ const std::vector<Command>& Commands() {
        {{"-o", true}},
        RunExport},
       {"import", "MAP FILE", "store FILE's text ('-': standard input) as the editor's Save does", 2, 2, {}, RunImport},
-      {"list", "FOLDER", "the maps the editor lists in FOLDER, in its order", 1, 1, {}, RunList},
+      {"list",
+       "FOLDER [--json]",
+       "the maps the editor lists in FOLDER, in its order",
+       1,
+       1,
+       {{"--json", false}},
+       RunList},
       {"find",
-       "STRING MAP...",
+       "STRING MAP... [--json]",
        "every block that Find and Find Next select, with its map and position",
        2,
        kAnyNumber,
-       {},
+       {{"--json", false}},
        RunFind},
       {"delete-all",
        "STRING MAP... [--dry-run]",

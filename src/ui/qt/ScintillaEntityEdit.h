@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "entities/EntityEdit.h"
+#include "platform/Utf8.h"
 
 namespace lw::qt {
 
@@ -59,9 +60,5 @@ class ScintillaEntityEdit : public QsciScintilla, public EntityEdit {
   bool forcedModified_ = false;
   bool utf8_ = false;
 };
-
-// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or
-// code points past U+10FFFF).
-bool IsValidUtf8(std::string_view text);
 
 }  // namespace lw::qt

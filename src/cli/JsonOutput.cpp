@@ -1,0 +1,99 @@
+#include "cli/JsonOutput.h"
+
+#include <nlohmann/json.hpp>
+
+#include "platform/Utf8.h"
+
+namespace lw {
+namespace {
+
+// Keys in the order they are set, so that a document reads as the README shows it.
+using Json = nlohmann::ordered_json;
+
+constexpr const char* kEncodingKey = "encoding";
+constexpr int kIndent = 2;
+
+// Runs `visit` on every string in `value`, not going into the nested objects
+// that carry an encoding of their own.
+template <typename Visit>
+void VisitStrings(Json& value, bool outermost, Visit& visit) {
+  if (value.is_string()) {
+    visit(value.get_ref<std::string&>());
+  } else if (value.is_object()) {
+    if (!outermost && value.contains(kEncodingKey)) return;
+    for (auto& [key, member] : value.items()) VisitStrings(member, false, visit);
+  } else if (value.is_array()) {
+    for (Json& element : value) VisitStrings(element, false, visit);
+  }
+}
+
+// Starts an object whose strings are still raw bytes; SetEncoding settles them.
+Json BytesObject() {
+  Json object = Json::object();
+  object[kEncodingKey] = "utf-8";
+  return object;
+}
+
+// Gives the strings of `object` as UTF-8 when all of them are, else all as
+// Latin-1, and says which. The nested objects must be settled first.
+void SetEncoding(Json& object) {
+  bool utf8 = true;
+  auto check = [&utf8](std::string& bytes) { utf8 = utf8 && IsValidUtf8(bytes); };
+  VisitStrings(object, true, check);
+  if (!utf8) {
+    auto decode = [](std::string& bytes) { bytes = Latin1ToUtf8(bytes); };
+    VisitStrings(object, true, decode);
+  }
+  object[kEncodingKey] = utf8 ? "utf-8" : "latin-1";
+}
+
+std::string Document(const Json& document) { return document.dump(kIndent) + '\n'; }
+
+}  // namespace
+
+std::string InfoJson(const MapInfo& info) {
+  Json document = BytesObject();
+  document["path"] = info.path;
+  document["version"] = info.version;
+  document["size"] = info.size;
+  document["entities"] = info.entities;
+  document["entity_lump"] = info.entityLump;
+  document["layout"] = info.standardLayout ? "standard" : "non-standard";
+  Json lumps = Json::array();
+  for (const InfoLump& lump : info.lumps) {
+    lumps.push_back(Json{{"index", lump.index}, {"name", lump.name}, {"offset", lump.offset}, {"length", lump.length}});
+  }
+  document["lumps"] = std::move(lumps);
+  SetEncoding(document);
+  return Document(document);
+}
+
+std::string ListJson(std::string_view folder, const std::vector<std::string>& names) {
+  Json document = BytesObject();
+  document["folder"] = folder;
+  document["maps"] = names;
+  SetEncoding(document);
+  return Document(document);
+}
+
+std::string FindJson(std::string_view search, const std::vector<MapFinds>& maps) {
+  Json document = BytesObject();
+  document["search"] = search;
+  Json mapObjects = Json::array();
+  for (const MapFinds& map : maps) {
+    Json mapObject = BytesObject();
+    mapObject["path"] = map.path;
+    Json blocks = Json::array();
+    for (const FoundBlock& block : map.blocks) {
+      blocks.push_back(Json{{"start", block.start}, {"end", block.end}, {"text", block.text}});
+    }
+    mapObject["blocks"] = std::move(blocks);
+    SetEncoding(mapObject);
+    mapObjects.push_back(std::move(mapObject));
+  }
+  document["maps"] = std::move(mapObjects);
+  SetEncoding(document);
+  return Document(document);
+}
+
+}  // namespace lw

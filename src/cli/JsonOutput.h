@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw {
+
+// The documents that --json prints: one JSON value, pretty-printed, ending
+// with a newline. Strings taken from files (paths, names, entity text) are
+// bytes: each object that holds some says in its "encoding" whether they are
+// given as UTF-8 ("utf-8", when every one of them is valid UTF-8) or as
+// Latin-1, each byte the code point of its value ("latin-1"), so that a
+// script gets the bytes back exactly. Positions are byte offsets.
+
+struct InfoLump {
+  int index;
+  std::string_view name;
+  std::int32_t offset;
+  std::int32_t length;
+};
+
+// What `info` tells of one map.
+struct MapInfo {
+  std::string path;
+  std::int32_t version;
+  std::uint32_t size;
+  int entities;
+  int entityLump;
+  bool standardLayout;
+  std::vector<InfoLump> lumps;
+};
+
+std::string InfoJson(const MapInfo& info);
+
+std::string ListJson(std::string_view folder, const std::vector<std::string>& names);
+
+// A block that Find or Find Next selects: its place in the editor's text
+// (display form, "\r\n" line ends) and the selected bytes.
+struct FoundBlock {
+  int start;
+  int end;
+  std::string text;
+};
+
+struct MapFinds {
+  std::string path;
+  std::vector<FoundBlock> blocks;
+};
+
+std::string FindJson(std::string_view search, const std::vector<MapFinds>& maps);
+
+}  // namespace lw
