@@ -14,6 +14,7 @@
 #include "bsp/CBspFile.h"
 #include "bsp/EntityTextFile.h"
 #include "cli/BatchEditor.h"
+#include "cli/CheckCommand.h"
 #include "cli/JsonOutput.h"
 #include "cli/TerminalMessages.h"
 #include "entities/EntityText.h"
@@ -230,6 +231,18 @@ std::optional<std::string> ReadSource(const std::string& source, std::istream& i
   return ReadAll(file);
 }
 
+// --max-entities N, else the engine's own limit.
+size_t MaxEntities(const Invocation& call) {
+  const std::string* value = call.Option("--max-entities");
+  if (value == nullptr) return kDefaultMaxEdicts;
+  size_t limit = 0;
+  const auto [end, error] = std::from_chars(value->data(), value->data() + value->size(), limit);
+  if (error != std::errc() || end != value->data() + value->size() || limit == 0) {
+    throw UsageError("--max-entities needs a number above 0, not '" + *value + "'");
+  }
+  return limit;
+}
+
 int RunImport(Invocation& call) {
   const std::string& path = call.operands[0];
   const std::string& source = call.operands[1];
@@ -252,6 +265,11 @@ int RunImport(Invocation& call) {
   TerminalMessages messages(call.answerYes);
   CBspFile map(messages);
   if (!Load(map, messages, path, call)) return kExitFailure;
+  if (!MayStore(*bytes, ModelCount(map), MaxEntities(call), source == "-" ? "<stdin>" : source,
+                call.Option("--force") != nullptr, call.err)) {
+    call.err << kProgramName << ": " << path << " not saved: the text has errors (--force stores it all the same)\n";
+    return kExitFailure;
+  }
   // Handed over as the editor's Save hands over its edit box's text:
   // SaveMap converts it to the lump form itself.
   CString text(std::move(*bytes));
@@ -384,6 +402,11 @@ int RunDeleteAll(Invocation& call) {
       messages.ShowMessage(FormatString("No entity contains the string \"%s\"; not saved.", needle.GetString()));
       return true;
     }
+    if (!MayStore(editor.View().Entities().LiveText(), ModelCount(dlg.MapFile()), MaxEntities(call), map.Path().Str(),
+                  call.Option("--force") != nullptr, call.err)) {
+      messages.ShowMessage("Not saved: the text left has errors (--force stores it all the same).");
+      return false;
+    }
     if (dryRun) {
       messages.ShowMessage("Dry run: not saved.");
       return true;
@@ -410,6 +433,10 @@ int RunDump(Invocation& call) {
   return status;
 }
 
+int RunCheck(Invocation& call) {
+  return PrintChecked(CheckOperands(call.operands, MaxEntities(call), call.in, call.err), call.out);
+}
+
 // Every command, in the order --help lists them. A new command is one row
 // here and one handler above; the dispatcher does the rest.
 const std::vector<Command>& Commands() {
@@ -429,7 +456,13 @@ const std::vector<Command>& Commands() {
        1,
        {{"-o", true}},
        RunExport},
-      {"import", "MAP FILE", "store FILE's text ('-': standard input) as the editor's Save does", 2, 2, {}, RunImport},
+      {"import",
+       "MAP FILE [--force]",
+       "store FILE's text ('-': standard input) as the editor's Save does",
+       2,
+       2,
+       {{"--force", false}, {"--max-entities", true}},
+       RunImport},
       {"list",
        "FOLDER [--json]",
        "the maps the editor lists in FOLDER, in its order",
@@ -445,12 +478,19 @@ const std::vector<Command>& Commands() {
        {{"--json", false}},
        RunFind},
       {"delete-all",
-       "STRING MAP... [--dry-run]",
+       "STRING MAP... [--dry-run] [--force]",
        "Delete All and Save, as in the editor; --dry-run saves nothing",
        2,
        kAnyNumber,
-       {{"--dry-run", false}},
+       {{"--dry-run", false}, {"--force", false}, {"--max-entities", true}},
        RunDeleteAll},
+      {"check",
+       "MAP|FILE|-... [--max-entities N]",
+       "what the game will refuse or cut: PATH:LINE:COLUMN: error|warning: ...",
+       1,
+       kAnyNumber,
+       {{"--max-entities", true}},
+       RunCheck},
       {"dump",
        "MAP... -o FILE",
        "the entity text of every map, one after another, into FILE",
@@ -494,6 +534,8 @@ void PrintHelp(std::ostream& out) {
     out << FormatString("  %-22s  ", usage.c_str()).Str() << command.summary << '\n';
   }
   out << "\nA MAP may be a folder: it stands for every map the editor lists there.\n"
+      << "import and delete-all refuse a text with errors (see check) unless --force is given;\n"
+      << "--max-entities N (check, import, delete-all) sets the entity limit (default 1200).\n"
       << "\nOptions:\n"
       << "  --yes, -y               answer yes to every question (the default answer is no)\n"
       << "  --codepage N            scan text in ANSI code page N; 932, 936, 949 and 950 are\n"

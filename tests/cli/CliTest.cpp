@@ -262,7 +262,7 @@ TEST_F(CliTest, ImportTakesTheEditorsTextFromStandardInput) {
 
   // Text typed around the blocks does not reach the file.
   const std::string typed = "notes\r\n{\r\n\"classname\" \"worldspawn\"\r\n}\r\nmore notes";
-  const CliResult edited = RunArgs({"import", map_, "-"}, typed);
+  const CliResult edited = RunArgs({"import", map_, "-", "--force"}, typed);
   EXPECT_EQ(edited.status, 0) << edited.err;
   EXPECT_EQ(StoredEntityText(ReadFileBytes(map_)), "{\n\"classname\" \"worldspawn\"\n}\n");
   ExpectOnlyEntityTextChanged(original_, ReadFileBytes(map_), LumpForm(typed));
@@ -281,7 +281,7 @@ TEST_F(CliTest, FailedImportsLeaveTheMapAlone) {
       map_,
       std::filesystem::perms::owner_write | std::filesystem::perms::group_write | std::filesystem::perms::others_write,
       std::filesystem::perm_options::remove);
-  const CliResult readOnly = RunArgs({"import", map_, "-"}, "{\n\"classname\" \"worldspawn\"\n}\n");
+  const CliResult readOnly = RunArgs({"import", map_, "-"}, "{\n\"classname\" \"worldspawn\"\n\"wad\" \"\"\n}\n");
   EXPECT_EQ(readOnly.status, 1);
   EXPECT_EQ(readOnly.out, "");
   EXPECT_EQ(readOnly.err, "Error saving the file: de_made.bsp.\n");

@@ -9,6 +9,11 @@
 namespace lw::mapwriter {
 namespace {
 
+// A models lump record: bounds, origin, four hull heads, leaves, faces.
+constexpr size_t kModelRecordBytes = 64;
+// The brush models the made blocks name.
+constexpr size_t kBrushModels = 40;
+
 // A small deterministic generator: the same seed gives the same map.
 class Random {
  public:
@@ -74,7 +79,7 @@ std::string Worldspawn(std::uint32_t seed) {
 
 std::string Block(int number, Random& random) {
   char model[16];
-  std::snprintf(model, sizeof model, "*%d", 1 + number % 40);
+  std::snprintf(model, sizeof model, "*%d", 1 + number % static_cast<int>(kBrushModels));
   std::string block = "{\n";
   switch (random.Next() % 10) {
     case 0:
@@ -231,6 +236,10 @@ MapContents MakeMapContents(std::string_view entityText, std::uint32_t seed, siz
     const size_t bytes = geometryBytes * static_cast<size_t>(share.permille) / 1000;
     contents.lumps[static_cast<size_t>(share.index)] = GeometryLump(share.index, bytes, random);
   }
+  // Room for the brush models the blocks name ("*1" to "*40") and the world's
+  // "*0": a map names no model it does not have.
+  std::string& models = contents.lumps[kModels];
+  models.resize(std::max(models.size(), kModelRecordBytes * (kBrushModels + 1)), '\0');
   contents.lumps[kEntities] = std::string(entityText);
   contents.lumps[kTextures] = TexturesLump(textureBytes, random);
   return contents;

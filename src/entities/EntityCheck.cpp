@@ -1,0 +1,304 @@
+#include "entities/EntityCheck.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <utility>
+
+namespace lw {
+namespace {
+
+constexpr std::string_view kClassnameKey = "classname";
+constexpr std::string_view kWorldspawn = "worldspawn";
+constexpr std::string_view kModelKey = "model";
+
+// The engine's parser skips every byte up to the space as blank; it reads
+// bytes, not characters of any code page.
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' ' && c != '\0'; }
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// One pass over the text: the blocks, their keys and values, as the engine's
+// tokenizer sees them, with a quote pairing only within its line.
+class Checker {
+ public:
+  Checker(std::string_view text, const EntityCheckOptions& options) : text_(text), options_(options) {}
+
+  std::vector<CheckFinding> Run() {
+    if (const size_t nul = text_.find('\0'); nul != std::string_view::npos) {
+      Add(CheckSeverity::kError, nul, "a NUL byte: the engine's entity text ends here");
+    }
+    size_t i = 0;
+    while (i < text_.size()) {
+      const char c = text_[i];
+      if (IsBlank(c) || c == '\0') {
+        ++i;
+      } else if (c == '{') {
+        OpenBlock(i);
+        ++i;
+      } else if (c == '}') {
+        CloseBlock(i);
+        ++i;
+      } else if (c == '"') {
+        i = QuotedToken(i);
+      } else {
+        i = BareToken(i);
+      }
+    }
+    if (inBlock_) {
+      Add(CheckSeverity::kError, blockStart_, "block not closed: no '}' before the end of the text");
+      EndBlock();
+    }
+    CheckWholeText();
+    Locate();
+    return std::move(findings_);
+  }
+
+ private:
+  void Add(CheckSeverity severity, size_t offset, std::string message) {
+    findings_.push_back({severity, offset, 1, 1, std::move(message)});
+  }
+
+  void OpenBlock(size_t at) {
+    if (inBlock_) {
+      Add(CheckSeverity::kError, at, "'{' inside a block: the block before it has no '}'");
+      EndBlock();
+    }
+    inBlock_ = true;
+    strayReported_ = false;
+    blockStart_ = at;
+    classname_.reset();
+    keys_.clear();
+    pendingKey_.reset();
+    if (blockOffsets_.empty()) firstBlock_ = at;
+    blockOffsets_.push_back(at);
+  }
+
+  void CloseBlock(size_t at) {
+    strayReported_ = false;
+    if (!inBlock_) {
+      Add(CheckSeverity::kError, at, "'}' closes no block");
+      return;
+    }
+    EndBlock();
+  }
+
+  // The checks of a block that need all of it.
+  void EndBlock() {
+    inBlock_ = false;
+    if (pendingKey_) {
+      Add(CheckSeverity::kError, pendingKey_->second,
+          "key " + Quoted(pendingKey_->first) + " has no value: the engine finds '}' where the value belongs");
+    }
+    if (!classname_) {
+      Add(CheckSeverity::kError, blockStart_, "block without \"classname\"");
+    } else if (*classname_ == kWorldspawn) {
+      if (worldspawns_ == 0 && blockOffsets_.size() != 1) {
+        Add(CheckSeverity::kError, blockStart_,
+            "worldspawn is not the first block: the engine takes the first block for the world");
+      } else if (worldspawns_ > 0) {
+        Add(CheckSeverity::kError, blockStart_,
+            "a second worldspawn: the engine keeps the first world and \"can't delete world\"");
+      }
+      ++worldspawns_;
+    }
+    // Keys given twice: sorted, equal keys side by side, the first of them in
+    // text order first. The compile tools write worldspawn's "classname" and
+    // "mapversion" twice with one value, which changes nothing.
+    if (keys_.size() > 1) {
+      std::stable_sort(keys_.begin(), keys_.end(), [](const KeyValue& a, const KeyValue& b) { return a.key < b.key; });
+      for (size_t k = 1; k < keys_.size(); ++k) {
+        if (keys_[k].key == keys_[k - 1].key && keys_[k].value != keys_[k - 1].value) {
+          Add(CheckSeverity::kWarning, keys_[k].at,
+              "key " + Quoted(keys_[k].key) +
+                  " given twice in this block with different values: most entities keep the last");
+        }
+      }
+    }
+  }
+
+  // A token from `at` on, which is a '"': up to the next '"' on the line.
+  size_t QuotedToken(size_t at) {
+    const size_t from = at + 1;
+    size_t end = from;
+    while (end < text_.size() && text_[end] != '"' && text_[end] != '\n') ++end;
+    if (end < text_.size() && text_[end] == '"') {
+      Token(text_.substr(from, end - from), at);
+      return end + 1;
+    }
+    Add(CheckSeverity::kError, at,
+        "the quotes on this line do not pair up: the engine runs this string on into the next line");
+    // Taken as ending with the line, so that one missing quote is one error.
+    size_t last = end;
+    if (last > from && text_[last - 1] == '\r') --last;
+    Token(text_.substr(from, last - from), at);
+    return end;
+  }
+
+  size_t BareToken(size_t at) {
+    size_t end = at;
+    while (end < text_.size() && !IsBlank(text_[end]) && text_[end] != '\0' && text_[end] != '"' && text_[end] != '{' &&
+           text_[end] != '}') {
+      ++end;
+    }
+    Token(text_.substr(at, end - at), at);
+    return end;
+  }
+
+  void Token(std::string_view token, size_t at) {
+    if (!inBlock_) {
+      // One error for each stretch between blocks, not one for each word.
+      if (!strayReported_) {
+        Add(CheckSeverity::kError, at, "text outside a block: only blank space may stand between blocks");
+        strayReported_ = true;
+      }
+      return;
+    }
+    if (!pendingKey_) {
+      pendingKey_.emplace(token, at);
+      if (token.size() > kMaxKeyBytes) {
+        Add(CheckSeverity::kWarning, at,
+            "key of " + std::to_string(token.size()) + " bytes: the compile tools keep " +
+                std::to_string(kMaxKeyBytes));
+      } else if (token.size() > kOldMaxKeyBytes) {
+        Add(CheckSeverity::kWarning, at,
+            "key of " + std::to_string(token.size()) + " bytes: older compilers keep " +
+                std::to_string(kOldMaxKeyBytes));
+      }
+      return;
+    }
+    const std::string_view key = pendingKey_->first;
+    keys_.push_back({key, token, pendingKey_->second});
+    pendingKey_.reset();
+    CheckValueLength(token, at);
+    if (key == kClassnameKey) {
+      classname_ = token;
+    } else if (key == kModelKey && options_.modelCount) {
+      CheckBrushModel(token, at);
+    }
+  }
+
+  void CheckValueLength(std::string_view value, size_t at) {
+    const std::string size = "value of " + std::to_string(value.size()) + " bytes: ";
+    if (value.size() > kMaxValueBytes) {
+      Add(CheckSeverity::kWarning, at,
+          size + "the compile tools keep " + std::to_string(kMaxValueBytes) + " and the engine reads " +
+              std::to_string(kMaxTokenBytes));
+    } else if (value.size() > kMaxTokenBytes) {
+      Add(CheckSeverity::kWarning, at, size + "the engine reads " + std::to_string(kMaxTokenBytes));
+    } else if (value.size() > kOldMaxValueBytes) {
+      Add(CheckSeverity::kWarning, at, size + "older compilers keep " + std::to_string(kOldMaxValueBytes));
+    }
+  }
+
+  // "*N" names the map's brush model N; "*0" is the world itself.
+  void CheckBrushModel(std::string_view value, size_t at) {
+    if (value.size() < 2 || value[0] != '*') return;
+    size_t number = 0;
+    const char* const end = value.data() + value.size();
+    const auto [stop, error] = std::from_chars(value.data() + 1, end, number);
+    if (stop != end) return;
+    const size_t count = *options_.modelCount;
+    if (error == std::errc() && number < count) return;
+    std::string has = count > 1 ? "*1 to *" + std::to_string(count - 1) : "none";
+    Add(CheckSeverity::kError, at,
+        "\"model\" " + Quoted(value) + " names a brush model the map does not have (it has " + has + ")");
+  }
+
+  // The checks of the whole: its size, its world, its number of entities.
+  void CheckWholeText() {
+    const size_t lumpBytes = options_.lumpBytes.value_or(text_.size() + 1);
+    if (lumpBytes < kMinEntityLumpBytes) {
+      Add(CheckSeverity::kError, 0,
+          "entity text too short: " + std::to_string(lumpBytes) +
+              " bytes with its NUL, the engine loads no fewer than " + std::to_string(kMinEntityLumpBytes));
+    } else if (lumpBytes > kMaxEntityLumpBytes) {
+      Add(CheckSeverity::kWarning, std::min(kMaxEntityLumpBytes, text_.size()),
+          "entity text of " + std::to_string(lumpBytes) + " bytes with its NUL, more than the engines' " +
+              std::to_string(kMaxEntityLumpBytes) + " (2 MiB)");
+    }
+    if (worldspawns_ == 0) {
+      Add(CheckSeverity::kError, firstBlock_, "no worldspawn: the first block must be the world's");
+    }
+
+    const size_t count = blockOffsets_.size();
+    const std::string entities = std::to_string(count) + " entities";
+    if (count > options_.maxEntities) {
+      Add(CheckSeverity::kError, blockOffsets_[options_.maxEntities],
+          entities + ", more than the " + std::to_string(options_.maxEntities) +
+              " the engine holds with the world and the players (--max-entities N for another limit)");
+    } else if (count > kCompilerMaxEntities) {
+      Add(CheckSeverity::kWarning, blockOffsets_[kCompilerMaxEntities],
+          entities + ": the compile tools hold " + std::to_string(kCompilerMaxEntities));
+    } else if (count > kOldCompilerMaxEntities) {
+      Add(CheckSeverity::kWarning, blockOffsets_[kOldCompilerMaxEntities],
+          entities + ": older compilers hold " + std::to_string(kOldCompilerMaxEntities));
+    } else if (count > kOldMaxEdicts) {
+      Add(CheckSeverity::kWarning, blockOffsets_[kOldMaxEdicts],
+          entities + ": servers before the 2023 Half-Life update hold " + std::to_string(kOldMaxEdicts) +
+              " with the world and the players");
+    }
+  }
+
+  // Puts the findings in text order and gives each its line and column.
+  void Locate() {
+    std::stable_sort(findings_.begin(), findings_.end(),
+                     [](const CheckFinding& a, const CheckFinding& b) { return a.offset < b.offset; });
+    size_t line = 1;
+    size_t lineStart = 0;
+    size_t scanned = 0;
+    for (CheckFinding& finding : findings_) {
+      const size_t offset = std::min(finding.offset, text_.size());
+      while (scanned < offset) {
+        const void* found = std::memchr(text_.data() + scanned, '\n', offset - scanned);
+        if (found == nullptr) {
+          scanned = offset;
+          break;
+        }
+        scanned = static_cast<size_t>(static_cast<const char*>(found) - text_.data()) + 1;
+        ++line;
+        lineStart = scanned;
+      }
+      finding.line = line;
+      finding.column = offset - lineStart + 1;
+    }
+  }
+
+  std::string_view text_;
+  const EntityCheckOptions& options_;
+  std::vector<CheckFinding> findings_;
+
+  bool inBlock_ = false;
+  bool strayReported_ = false;
+  size_t blockStart_ = 0;
+  size_t firstBlock_ = 0;
+  std::vector<size_t> blockOffsets_;
+  size_t worldspawns_ = 0;
+  std::optional<std::string_view> classname_;
+  std::optional<std::pair<std::string_view, size_t>> pendingKey_;
+  struct KeyValue {
+    std::string_view key;
+    std::string_view value;
+    size_t at;
+  };
+  std::vector<KeyValue> keys_;
+};
+
+}  // namespace
+
+std::vector<CheckFinding> CheckEntityText(std::string_view text, const EntityCheckOptions& options) {
+  return Checker(text, options).Run();
+}
+
+bool HasErrors(const std::vector<CheckFinding>& findings) {
+  return std::any_of(findings.begin(), findings.end(),
+                     [](const CheckFinding& finding) { return finding.severity == CheckSeverity::kError; });
+}
+
+std::string FormatFinding(std::string_view path, const CheckFinding& finding, bool asWarning) {
+  const bool error = finding.severity == CheckSeverity::kError && !asWarning;
+  return std::string(path) + ":" + std::to_string(finding.line) + ":" + std::to_string(finding.column) +
+         (error ? ": error: " : ": warning: ") + finding.message;
+}
+
+}  // namespace lw
