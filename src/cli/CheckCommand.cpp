@@ -41,6 +41,8 @@ CheckedText CheckText(std::string path, std::string text, size_t maxEntities) {
 CheckedText CheckMap(const std::string& path, size_t maxEntities, std::ostream& err) {
   TerminalMessages messages(false);
   CBspFile map(messages);
+  // Only the header and the entity lump: the models lump's size is in the header.
+  map.SetReadOnly(true);
   if (map.LoadMap(CString(path)) != 0) {
     // The loader's messages need not name the map.
     err << path << ":\n";
