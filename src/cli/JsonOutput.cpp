@@ -96,4 +96,35 @@ std::string FindJson(std::string_view search, const std::vector<MapFinds>& maps)
   return Document(document);
 }
 
+std::string CheckJson(const std::vector<CheckedText>& checked) {
+  size_t errors = 0;
+  size_t warnings = 0;
+  Json files = Json::array();
+  for (const CheckedText& text : checked) {
+    Json file = BytesObject();
+    file["path"] = text.path;
+    file["kind"] = text.isMap ? "map" : "text";
+    file["readable"] = text.readable;
+    Json findings = Json::array();
+    for (const CheckFinding& finding : text.findings) {
+      const bool error = finding.severity == CheckSeverity::kError;
+      ++(error ? errors : warnings);
+      // The message may quote the text's own bytes (a key, a class name).
+      findings.push_back(Json{{"severity", error ? "error" : "warning"},
+                              {"line", finding.line},
+                              {"column", finding.column},
+                              {"offset", finding.offset},
+                              {"message", finding.message}});
+    }
+    file["findings"] = std::move(findings);
+    SetEncoding(file);
+    files.push_back(std::move(file));
+  }
+  Json document = Json::object();
+  document["errors"] = errors;
+  document["warnings"] = warnings;
+  document["files"] = std::move(files);
+  return Document(document);
+}
+
 }  // namespace lw

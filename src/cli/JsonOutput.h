@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/CheckCommand.h"
+
 namespace lw {
 
 // The documents that --json prints: one JSON value, pretty-printed, ending
@@ -50,5 +52,9 @@ struct MapFinds {
 };
 
 std::string FindJson(std::string_view search, const std::vector<MapFinds>& maps);
+
+// Every text `check` went through, with its findings; those that could not
+// be read have "readable": false.
+std::string CheckJson(const std::vector<CheckedText>& checked);
 
 }  // namespace lw

@@ -2,6 +2,7 @@
 // text) come back exactly through the encoding each object names.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -59,7 +60,8 @@ std::string MapWithText(const std::string& text) {
 struct JsonRow {
   std::string label;
   std::vector<std::string> args;       // without --json
-  std::vector<std::string> encodings;  // of the document (info, list) or of each map (find)
+  std::vector<std::string> encodings;  // of the document (info, list), of each map (find) or file (check)
+  int status = 0;
 };
 
 class JsonOutputTest : public ::testing::Test {
@@ -75,6 +77,16 @@ class JsonOutputTest : public ::testing::Test {
     test::WriteFileBytes(dir_.Path() / "b_utf8.bsp", MapWithText(utf8Text));
     test::WriteFileBytes(dir_.Path() / "a_latin1.bsp", MapWithText(latin1Text));
     test::WriteFileBytes(dir_.Path() / "swapped.bsp", mw::MakeTestMap("swapped_directory.bsp"));
+    // A key given twice (a warning that quotes the key's Latin-1 bytes) and an
+    // unpaired quote (an error), in entity text files beside the maps.
+    test::WriteFileBytes(dir_.Path() / "twice.ent",
+                         "{\n\"classname\" \"worldspawn\"\n\"wad\" \"x\"\n}\n{\n\"classname\" \"info_target\"\n"
+                         "\"caf\xE9\" \"1\"\n\"caf\xE9\" \"2\"\n}\n");
+    test::WriteFileBytes(dir_.Path() / "quote.ent",
+                         "{\n\"classname\" \"worldspawn\"\n\"wad\" \"caf\xE9\"\n}\n{\n\"classname\" "
+                         "\"info_target\"\n\"origin\" \"1 2\n}\n");
+    test::WriteFileBytes(dir_.Path() / "no_world.bsp",
+                         MapWithText("{\n\"classname\" \"info_target\"\n\"message\" \"caf\xE9 and more text\"\n}\n"));
   }
 
   std::string Map(const std::string& name) const { return dir_.File(name); }
@@ -93,10 +105,18 @@ TEST_F(JsonOutputTest, DocumentsCarryTheBytesOfTheTextOutput) {
       {"find in UTF-8 text", {"find", "caf", Map("b_utf8.bsp")}, {"utf-8"}},
       {"find in Latin-1 text", {"find", "\"", Map("a_latin1.bsp")}, {"latin-1"}},
       {"find with a Latin-1 search string", {"find", "caf\xE9", Map("a_latin1.bsp")}, {"latin-1"}},
-      {"find over a folder, each map its own encoding", {"find", "classname", folder}, {"latin-1", "utf-8", "utf-8"}},
+      {"find over a folder, each map its own encoding",
+       {"find", "classname", folder},
+       {"latin-1", "utf-8", "latin-1", "utf-8"}},
       {"find with no match", {"find", "no such entity", Map("b_utf8.bsp")}, {"utf-8"}},
       {"find in a real map with 8-bit text", {"find", "worldspawn", Real("zm_nuke_uac_remake_beta2.bsp")}, {"latin-1"}},
       {"find braces inside values", {"find", "{target", Real("de_tw.bsp")}, {"utf-8"}},
+      {"check of text files, a warning quoting 8-bit bytes and an error",
+       {"check", Map("twice.ent"), Map("quote.ent")},
+       {"latin-1", "utf-8"},
+       1},
+      {"check of a map with an error", {"check", Map("no_world.bsp")}, {"utf-8"}, 1},
+      {"check of a real map with 8-bit text", {"check", Real("zm_nuke_uac_remake_beta2.bsp")}, {"utf-8"}},
   };
   for (const JsonRow& row : rows) {
     SCOPED_TRACE(row.label);
@@ -104,9 +124,9 @@ TEST_F(JsonOutputTest, DocumentsCarryTheBytesOfTheTextOutput) {
     jsonArgs.push_back("--json");
     const test::CliResult json = RunArgs(jsonArgs);
     const test::CliResult text = RunArgs(row.args);
-    ASSERT_EQ(json.status, 0) << json.err;
-    ASSERT_EQ(text.status, 0) << text.err;
-    EXPECT_EQ(json.err, "");
+    EXPECT_EQ(json.status, row.status) << json.err;
+    EXPECT_EQ(text.status, row.status) << text.err;
+    EXPECT_EQ(json.err, text.err);
     const Json document = Json::parse(json.out);  // throws on anything but one JSON document
     const std::string& command = row.args[0];
     const std::string& operand = row.args.back();
@@ -136,6 +156,39 @@ TEST_F(JsonOutputTest, DocumentsCarryTheBytesOfTheTextOutput) {
       std::string listing;
       for (const Json& name : document["maps"]) listing += Bytes(name, document["encoding"]) + '\n';
       EXPECT_EQ(listing, text.out);
+    } else if (command == "check") {
+      ASSERT_EQ(document["files"].size(), row.encodings.size());
+      // The text output again, made from the document; each finding's line
+      // and column are those of its byte offset in the text checked.
+      std::string rebuilt;
+      size_t errors = 0;
+      size_t warnings = 0;
+      for (size_t f = 0; f < row.encodings.size(); ++f) {
+        const Json& file = document["files"][f];
+        const std::string encoding = file["encoding"];
+        EXPECT_EQ(encoding, row.encodings[f]);
+        EXPECT_TRUE(file["readable"].get<bool>());
+        const std::string path = Bytes(file["path"], encoding);
+        EXPECT_EQ(path, row.args[f + 1]);
+        const std::string checkedText =
+            file["kind"] == "map" ? RunArgs({"export", path}).out : test::ReadFileBytes(path);
+        for (const Json& finding : file["findings"]) {
+          const std::string severity = finding["severity"];
+          ++(severity == "error" ? errors : warnings);
+          const size_t offset = finding["offset"];
+          ASSERT_LE(offset, checkedText.size());
+          const std::string before = checkedText.substr(0, offset);
+          const size_t lineStart = before.rfind('\n') == std::string::npos ? 0 : before.rfind('\n') + 1;
+          EXPECT_EQ(finding["line"], 1 + static_cast<size_t>(std::count(before.begin(), before.end(), '\n')));
+          EXPECT_EQ(finding["column"], offset - lineStart + 1);
+          rebuilt += path + ":" + std::to_string(finding["line"].get<size_t>()) + ":" +
+                     std::to_string(finding["column"].get<size_t>()) + ": " + severity + ": " +
+                     Bytes(finding["message"], encoding) + "\n";
+        }
+      }
+      EXPECT_EQ(document["errors"], errors);
+      EXPECT_EQ(document["warnings"], warnings);
+      EXPECT_EQ(rebuilt, text.out);
     } else {
       EXPECT_EQ(Bytes(document["search"], document["encoding"]), row.args[1]);
       ASSERT_EQ(document["maps"].size(), row.encodings.size());
@@ -167,7 +220,7 @@ TEST_F(JsonOutputTest, UnreadableMapsAreLeftOutAndFailTheRun) {
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("c_broken.bsp"), std::string::npos);
   const Json document = Json::parse(result.out);
-  ASSERT_EQ(document["maps"].size(), 3u);
+  ASSERT_EQ(document["maps"].size(), 4u);
   for (const Json& map : document["maps"])
     EXPECT_EQ(map["path"].get<std::string>().find("c_broken"), std::string::npos);
 }
