@@ -33,6 +33,9 @@ std::span<const unsigned char> LumpBytes(std::span<const unsigned char> image, c
 }
 
 bool LooksLikeEntityText(std::span<const unsigned char> lumpBytes) {
+  // An empty lump may come with no bytes at all to point at (memchr's
+  // pointer must not be null even for a count of 0).
+  if (lumpBytes.empty()) return false;
   const auto* nul = static_cast<const unsigned char*>(std::memchr(lumpBytes.data(), 0, lumpBytes.size()));
   const size_t textLength = nul ? static_cast<size_t>(nul - lumpBytes.data()) : lumpBytes.size();
   const std::string_view text(reinterpret_cast<const char*>(lumpBytes.data()), textLength);
