@@ -1,10 +1,13 @@
 // Arbitrary bytes as a map file: loading, handing out the entity text and
-// converting it for display must never crash or read out of bounds.
+// converting it for display must never crash or read out of bounds; the
+// read-only load (header and entity lump only) and the checker agree with it.
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "bsp/CBspFile.h"
+#include "entities/EntityCheck.h"
 #include "entities/EntityText.h"
 #include "support/MemoryFileSystem.h"
 
@@ -23,12 +26,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   files.files["map.bsp"] = std::string(reinterpret_cast<const char*>(data), size);
   SilentMessages messages;
   lw::CBspFile map(messages, files);
-  if (map.LoadMap("map.bsp") != 0) {
-    if (map.GetEntityText() != nullptr) __builtin_trap();
+  lw::CBspFile partial(messages, files);
+  partial.SetReadOnly(true);
+  const int result = map.LoadMap("map.bsp");
+  // The commands that only read take the same maps, with the same text.
+  if (partial.LoadMap("map.bsp") != result) __builtin_trap();
+  if (result != 0) {
+    if (map.GetEntityText() != nullptr || partial.GetEntityText() != nullptr) __builtin_trap();
     return 0;
   }
   const char* text = map.GetEntityText();
-  if (text == nullptr) __builtin_trap();
+  if (text == nullptr || partial.GetEntityText() == nullptr) __builtin_trap();
+  if (std::strcmp(text, partial.GetEntityText()) != 0) __builtin_trap();
+  // Every finding points into the text, at the line and column it names.
+  const std::string_view checked(text);
+  for (const lw::CheckFinding& finding : lw::CheckEntityText(checked)) {
+    if (finding.offset > checked.size()) __builtin_trap();
+    const std::string_view before = checked.substr(0, finding.offset);
+    const size_t lineStart = before.rfind('\n') == std::string_view::npos ? 0 : before.rfind('\n') + 1;
+    size_t line = 1;
+    for (const char c : before) line += c == '\n' ? 1 : 0;
+    if (finding.line != line || finding.column != finding.offset - lineStart + 1) __builtin_trap();
+  }
   const lw::CString display = lw::ToDisplayText(text);
   if (display.Size() < 2 || display.View().substr(display.Size() - 2) != "\r\n") __builtin_trap();
   return 0;
