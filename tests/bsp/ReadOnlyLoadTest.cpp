@@ -91,7 +91,8 @@ TEST(ReadOnlyLoadTest, AgreesWithTheWholeLoadOnEveryMadeAndRealMap) {
     EXPECT_TRUE(readOnly == whole) << (readOnly.messages.empty() ? "" : readOnly.messages.back());
     if (whole.result == 0) ++loaded;
   }
-  EXPECT_GE(loaded, 20) << "most of the maps load";
+  // The made maps alone where the real ones are not there.
+  EXPECT_GE(loaded, std::filesystem::exists(kRealMapsDir) ? 20 : 10) << "most of the maps load";
 }
 
 // A read or seek that fails anywhere fails the load with one message and
