@@ -1,8 +1,12 @@
 // Arbitrary editor text converted for the map file: the result always begins
-// with the first block and ends with the last one and a line feed.
+// with the first block and ends with the last one and a line feed. The
+// checker reads the same text and points every finding at its own place.
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "entities/EntityCheck.h"
 #include "entities/EntityText.h"
 #include "platform/CodePage.h"
 
@@ -33,6 +37,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   lw::ToLumpText(again);
   if (out.find('\0') == std::string::npos && out.find('\r') == std::string::npos && again.Str() != out) {
     __builtin_trap();
+  }
+  // Every finding lies in the text, at the line and column of its offset, in
+  // the order of the text.
+  lw::EntityCheckOptions options;
+  options.maxEntities = data[0] >> 1U;
+  options.modelCount = data[0] & 2U ? std::optional<size_t>(data[0] >> 3U) : std::nullopt;
+  size_t previous = 0;
+  for (const std::string_view checked : {std::string_view(input), std::string_view(out)}) {
+    previous = 0;
+    for (const lw::CheckFinding& finding : lw::CheckEntityText(checked, options)) {
+      if (finding.offset > checked.size() || finding.offset < previous) __builtin_trap();
+      previous = finding.offset;
+      const std::string_view before = checked.substr(0, finding.offset);
+      const size_t lineStart = before.rfind('\n') == std::string_view::npos ? 0 : before.rfind('\n') + 1;
+      size_t line = 1;
+      for (const char c : before) line += c == '\n' ? 1 : 0;
+      if (finding.line != line || finding.column != finding.offset - lineStart + 1) __builtin_trap();
+    }
   }
   lw::CodePage::SetActive(lw::CodePage::kSingleByte);
   return 0;
