@@ -104,6 +104,21 @@ std::vector<unsigned char> ReadLumpStart(CFile& file, const CString& path, const
   return bytes;
 }
 
+// The text of the file error being handled; empty for any other failure.
+std::string CurrentFileErrorText() noexcept {
+  try {
+    throw;
+  } catch (const FileError& error) {
+    try {
+      return error.what();
+    } catch (...) {
+      return {};
+    }
+  } catch (...) {
+    return {};
+  }
+}
+
 }  // namespace
 
 struct CBspFile::Impl {
@@ -118,6 +133,8 @@ struct CBspFile::Impl {
   std::uint64_t fileSize = 0;
   ImageBuffer image;
   CString message;
+  // The system's words for a save that failed while writing.
+  std::string failureReason;
   // Decoded from the image's header, kept equal to it.
   BspHeader header;
   int entityIndex = kEntitiesLump;
@@ -348,7 +365,23 @@ void CBspFile::Impl::Adopt(NewMapBytes& saved, std::span<const unsigned char> lu
 }
 
 int CBspFile::SaveMap(const CString& path, CString& text) {
+  return SaveLump(path, [&text] {
+    ToLumpText(text);
+    return std::span<const unsigned char>(reinterpret_cast<const unsigned char*>(text.GetString()),
+                                          text.Size() + 1);  // with its NUL
+  });
+}
+
+int CBspFile::SaveEntityLump(const CString& path, std::string_view lumpText) {
+  const CString text(lumpText);
+  return SaveLump(path, [&text] {
+    return std::span<const unsigned char>(reinterpret_cast<const unsigned char*>(text.GetString()), text.Size() + 1);
+  });
+}
+
+int CBspFile::SaveLump(const CString& path, const std::function<std::span<const unsigned char>()>& lumpTextOnceHeld) {
   Impl& self = *impl_;
+  self.failureReason.clear();
   if (!self.loaded || !self.wholeImage) return 2;
   const CString fileName = FileNameOf(path);
   // Held until the new bytes are on disk, so that no other program writes
@@ -356,9 +389,7 @@ int CBspFile::SaveMap(const CString& path, CString& text) {
   FileSave save(Files());
   try {
     if (!save.Open(path)) throw OperationFailure{};
-    ToLumpText(text);
-    const std::span<const unsigned char> lumpText(reinterpret_cast<const unsigned char*>(text.GetString()),
-                                                  text.Size() + 1);  // with its NUL
+    const std::span<const unsigned char> lumpText = lumpTextOnceHeld();
     NewMapBytes next = self.PlanSave(lumpText, fileName);
     CString savedMessage = FormatString(kSavedText, fileName.GetString());
     save.Commit(next.Pieces());
@@ -380,6 +411,7 @@ int CBspFile::SaveMap(const CString& path, CString& text) {
     // The map itself keeps its bytes; so does the image, so that a retry can
     // succeed.
     save.Abort();
+    self.failureReason = CurrentFileErrorText();
     self.message = FormatString(kSaveFailedText, fileName.GetString());
     if (save.LeftDamaged()) self.message += kNotPutBackText;
     self.messages.ShowMessage(self.message);
@@ -390,6 +422,14 @@ int CBspFile::SaveMap(const CString& path, CString& text) {
 }
 
 bool CBspFile::IsLoaded() const { return impl_->loaded; }
+
+std::span<const unsigned char> CBspFile::EntityLumpBytes() const {
+  const Impl& self = *impl_;
+  if (!self.loaded) return {};
+  return {self.EntityText(), static_cast<size_t>(self.header.lumps[static_cast<size_t>(self.entityIndex)].length)};
+}
+
+const std::string& CBspFile::LastFailureReason() const { return impl_->failureReason; }
 
 const CString& CBspFile::LastMessage() const { return impl_->message; }
 

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
+#include <string>
+#include <string_view>
 
 #include "platform/CFile.h"
 #include "platform/CString.h"
@@ -32,6 +36,16 @@ class CBspFile : public CFile {
   // (no message, nothing touched). Past the point where the map was taken
   // hold of, `text` holds its lump form.
   int SaveMap(const CString& path, CString& text);
+  // Stores `lumpText` as the entity lump byte for byte, with the lump's NUL
+  // after it: no line-end change, nothing dropped around the blocks. The
+  // results and messages are SaveMap's. `lumpText` holds no NUL.
+  int SaveEntityLump(const CString& path, std::string_view lumpText);
+  // The entity lump as stored: its NUL and any bytes after it included.
+  // Empty when nothing is loaded.
+  [[nodiscard]] std::span<const unsigned char> EntityLumpBytes() const;
+  // The system's words for why the last save failed while writing ("write:
+  // No space left on device"); empty when it failed for another reason.
+  [[nodiscard]] const std::string& LastFailureReason() const;
 
   [[nodiscard]] bool IsLoaded() const;
   // The last message this object formatted.
@@ -49,6 +63,8 @@ class CBspFile : public CFile {
   [[nodiscard]] bool HasStandardLayout() const;
 
  private:
+  int SaveLump(const CString& path, const std::function<std::span<const unsigned char>()>& lumpTextOnceHeld);
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "platform/win32/SystemErrorText.h"
 
 namespace lw {
 namespace {
@@ -22,16 +23,7 @@ FileHandle FromHandle(HANDLE handle) {
 }
 
 std::string ErrorText(const char* what, DWORD error = GetLastError()) {
-  char text[256] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                      text, sizeof(text), nullptr);
-  std::string message = std::string(what) + ": ";
-  if (length == 0) return message + "error " + std::to_string(error);
-  std::string reason(text, length);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.')) {
-    reason.pop_back();
-  }
-  return message + reason;
+  return std::string(what) + ": " + SystemErrorText(error);
 }
 
 size_t LastSeparator(const std::string& path) { return path.find_last_of("\\/:"); }
