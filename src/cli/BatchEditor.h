@@ -2,6 +2,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/TerminalMessages.h"
@@ -67,9 +68,18 @@ class BatchEditor {
 CString AsMapFolder(const std::string& operand);
 
 // The maps the operands name, in order. A folder stands for every map the
-// editor lists there; folders that list none are added to `emptyFolders`.
+// editor lists there but those whose names match a pattern of `excluded`;
+// folders that list none are added to `emptyFolders`.
 std::vector<BatchMap> ExpandMapOperands(BatchEditor& editor, const std::vector<std::string>& operands,
-                                        std::vector<std::string>& emptyFolders);
+                                        std::vector<std::string>& emptyFolders,
+                                        const std::vector<std::string>& excluded = {});
+
+// A map operand as the folder and the name the editor would list it under.
+BatchMap SplitMapPath(const std::string& operand);
+
+// Whether `name` matches the shell pattern `pattern` (`*`, `?`, `[...]`),
+// byte by byte and case-sensitive.
+bool GlobMatches(std::string_view pattern, std::string_view name);
 
 // "[12/1000] de_dust.bsp" on standard error, redrawn in place, while a batch
 // of more than one map runs on a terminal. Elsewhere it prints nothing.

@@ -15,46 +15,26 @@
 #include "bsp/EntityTextFile.h"
 #include "cli/BatchEditor.h"
 #include "cli/CheckCommand.h"
+#include "cli/CliSupport.h"
 #include "cli/JsonOutput.h"
+#include "cli/MapCommands.h"
 #include "cli/TerminalMessages.h"
+#include "entities/DeleteAllPass.h"
 #include "entities/EntityText.h"
 #include "platform/CString.h"
 #include "platform/CodePage.h"
+#include "platform/FailureReason.h"
 
 namespace lw {
 namespace {
 
-constexpr std::string_view kProgramName = "lumpwright-cli";
 constexpr size_t kAnyNumber = static_cast<size_t>(-1);
 constexpr int kLumpCount = 15;
 constexpr size_t kHelpColumn = 22;
 
-// Raised while a command line is read or a command checks its operands; the
-// dispatcher prints it with the command's usage and exits with kExitUsage.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 struct OptionSpec {
   std::string_view name;
   bool takesValue;
-};
-
-// One command line, read: the command's operands and options and the streams.
-struct Invocation {
-  std::vector<std::string> operands;
-  std::map<std::string, std::string, std::less<>> options;
-  std::istream& in;
-  std::ostream& out;
-  std::ostream& err;
-  bool answerYes = false;
-  bool errIsTerminal = false;
-
-  [[nodiscard]] const std::string* Option(std::string_view name) const {
-    const auto it = options.find(name);
-    return it == options.end() ? nullptr : &it->second;
-  }
 };
 
 using Handler = int (*)(Invocation&);
@@ -111,28 +91,17 @@ int CountEntityBlocks(std::string_view text) {
   return count;
 }
 
-// Writes bytes to standard output; a failed write (a closed pipe, a full
-// disk behind a redirection) is a failure of the command.
-int WriteOut(Invocation& call, std::string_view bytes) {
-  call.out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  call.out.flush();
-  if (!call.out) {
-    call.err << kProgramName << ": cannot write to standard output\n";
-    return kExitFailure;
-  }
-  return kExitSuccess;
-}
-
 // Loads a map; its own messages go to standard error when that fails.
 bool Load(CBspFile& map, TerminalMessages& messages, const std::string& path, Invocation& call) {
   const bool loaded = map.LoadMap(CString(path)) == 0;
+  if (!loaded) AddLoadReason(messages, CString(path));
   messages.Flush(loaded, call.out, call.err);
   return loaded;
 }
 
 int RunInfo(Invocation& call) {
   const std::string& path = call.operands[0];
-  TerminalMessages messages(call.answerYes);
+  TerminalMessages messages(false);
   CBspFile map(messages);
   map.SetReadOnly(true);
   if (!Load(map, messages, path, call)) return kExitFailure;
@@ -173,7 +142,7 @@ int RunInfo(Invocation& call) {
 }
 
 int RunShow(Invocation& call) {
-  TerminalMessages messages(call.answerYes);
+  TerminalMessages messages(false);
   CBspFile map(messages);
   map.SetReadOnly(true);
   if (!Load(map, messages, call.operands[0], call)) return kExitFailure;
@@ -181,149 +150,10 @@ int RunShow(Invocation& call) {
   return WriteOut(call, display.View());
 }
 
-int RunExport(Invocation& call) {
-  TerminalMessages messages(call.answerYes);
-  CBspFile map(messages);
-  map.SetReadOnly(true);
-  if (!Load(map, messages, call.operands[0], call)) return kExitFailure;
-  const char* stored = map.GetEntityText();
-  const std::string_view text(stored, std::strlen(stored));
-
-  const std::string* target = call.Option("-o");
-  if (target == nullptr || *target == "-") return WriteOut(call, text);
-  std::error_code error;
-  if (std::filesystem::equivalent(call.operands[0], *target, error)) {
-    call.err << kProgramName << ": " << *target << " is the map being read; its entity text is not written over it.\n";
-    return kExitFailure;
-  }
-  switch (SaveEntityTextFile(SystemFileSystem(), CString(*target), text)) {
-    case TextFileResult::kWritten: return kExitSuccess;
-    case TextFileResult::kIsAMap:
-      call.err << kProgramName << ": " << *target
-               << " is a map (it starts with a BSP header); entity text is not written over a map.\n";
-      return kExitFailure;
-    case TextFileResult::kNotOpened:
-    case TextFileResult::kNotWritten: break;
-  }
-  call.err << "Error writing the file: " << *target << ".\n";
-  return kExitFailure;
-}
-
-// Everything left in `in`; nullopt when the stream reports a read error.
-std::optional<std::string> ReadAll(std::istream& in) {
-  std::string bytes;
-  std::vector<char> chunk(size_t{1} << 16);
-  while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
-    bytes.append(chunk.data(), static_cast<size_t>(in.gcount()));
-  }
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
-
-// The whole of `source`, standard input for "-"; nullopt when it cannot be read.
-std::optional<std::string> ReadSource(const std::string& source, std::istream& in) {
-  if (source == "-") return ReadAll(in);
-  // A folder opens like an empty file here; importing it would wipe the entities.
-  std::error_code ignored;
-  if (std::filesystem::is_directory(source, ignored)) return std::nullopt;
-  std::ifstream file(source, std::ios::binary);
-  if (!file) return std::nullopt;
-  return ReadAll(file);
-}
-
-// --max-entities N, else the engine's own limit.
-size_t MaxEntities(const Invocation& call) {
-  const std::string* value = call.Option("--max-entities");
-  if (value == nullptr) return kDefaultMaxEdicts;
-  size_t limit = 0;
-  const auto [end, error] = std::from_chars(value->data(), value->data() + value->size(), limit);
-  if (error != std::errc() || end != value->data() + value->size() || limit == 0) {
-    throw UsageError("--max-entities needs a number above 0, not '" + *value + "'");
-  }
-  return limit;
-}
-
-int RunImport(Invocation& call) {
-  const std::string& path = call.operands[0];
-  const std::string& source = call.operands[1];
-  std::optional<std::string> bytes = ReadSource(source, call.in);
-  if (!bytes) {
-    call.err << "Error reading the file: " << (source == "-" ? "standard input" : source) << ".\n";
-    return kExitFailure;
-  }
-  // ripent ends its .ent files with the lump's own NUL: that one is the
-  // terminator, not text.
-  if (!bytes->empty() && bytes->back() == '\0') bytes->pop_back();
-  // The editor's text ends at its first NUL; cutting there silently would
-  // drop whatever follows, so such input is refused instead.
-  if (bytes->find('\0') != std::string::npos) {
-    call.err << kProgramName << ": " << (source == "-" ? "standard input" : source)
-             << " holds a NUL byte, which entity text cannot hold.\n";
-    return kExitFailure;
-  }
-
-  TerminalMessages messages(call.answerYes);
-  CBspFile map(messages);
-  if (!Load(map, messages, path, call)) return kExitFailure;
-  if (!MayStore(*bytes, ModelCount(map), MaxEntities(call), source == "-" ? "<stdin>" : source,
-                call.Option("--force") != nullptr, call.err)) {
-    call.err << kProgramName << ": " << path << " not saved: the text has errors (--force stores it all the same)\n";
-    return kExitFailure;
-  }
-  // Handed over as the editor's Save hands over its edit box's text:
-  // SaveMap converts it to the lump form itself.
-  CString text(std::move(*bytes));
-  const int result = map.SaveMap(CString(path), text);
-  messages.Flush(result == 0, call.out, call.err);
-  return result == 0 ? kExitSuccess : kExitFailure;
-}
-
 // The search string of find and delete-all; an empty one would do nothing.
 CString SearchString(const Invocation& call) {
   if (call.operands[0].empty()) throw UsageError("the search string is empty");
   return CString(call.operands[0]);
-}
-
-// Runs `perMap` on every map the operands from `firstMap` on name, each loaded
-// as a selection in the editor's map list loads it. `perMap` appends what it
-// prints to `output` and leaves the editor's messages pending; a map that
-// fails is reported and the batch goes on. The exit status tells whether any
-// map failed.
-template <typename PerMap>
-int RunBatch(Invocation& call, BatchEditor& editor, size_t firstMap, PerMap perMap) {
-  const std::vector<std::string> operands(call.operands.begin() + static_cast<std::ptrdiff_t>(firstMap),
-                                          call.operands.end());
-  std::vector<std::string> emptyFolders;
-  const std::vector<BatchMap> maps = ExpandMapOperands(editor, operands, emptyFolders);
-  for (const std::string& folder : emptyFolders) call.err << kProgramName << ": no maps in " << folder << '\n';
-
-  size_t failures = 0;
-  BatchProgress progress(call.err, call.errIsTerminal, maps.size());
-  std::string output;
-  for (size_t i = 0; i < maps.size(); ++i) {
-    progress.Show(i + 1, maps[i].name);
-    output.clear();
-    const bool loaded = editor.Load(maps[i]);
-    const bool succeeded = loaded && perMap(maps[i], output);
-    if (!succeeded) ++failures;
-    if (output.empty() && !editor.Messages().HasPending()) continue;
-    progress.Clear();
-    call.out << output;
-    // Some of the editor's load messages ("BSP is version 29, not 30") do not
-    // name the map, which in a batch they must.
-    if (!loaded) call.err << maps[i].Path() << ":\n";
-    editor.Messages().Flush(succeeded, call.out, call.err);
-  }
-  progress.Clear();
-  if (failures > 0 && maps.size() > 1) {
-    call.err << kProgramName << ": " << failures << " of " << maps.size() << " maps failed\n";
-  }
-  call.out.flush();
-  if (!call.out) {
-    call.err << kProgramName << ": cannot write to standard output\n";
-    return kExitFailure;
-  }
-  return failures > 0 || !emptyFolders.empty() ? kExitFailure : kExitSuccess;
 }
 
 int RunList(Invocation& call) {
@@ -333,7 +163,7 @@ int RunList(Invocation& call) {
     call.err << kProgramName << ": " << folder << ": no such folder\n";
     return kExitFailure;
   }
-  BatchEditor editor(call.answerYes, false);
+  BatchEditor editor(false, false);
   const std::vector<CString>& maps = editor.ListMaps(AsMapFolder(folder));
   if (call.Option("--json") != nullptr) {
     std::vector<std::string> names;
@@ -345,89 +175,170 @@ int RunList(Invocation& call) {
   return WriteOut(call, listing);
 }
 
+// Loads a map of a batch in the editor; why it failed joins the editor's messages.
+bool LoadInEditor(BatchEditor& editor, const BatchMap& map) {
+  if (editor.Load(map)) return true;
+  // "No such file." says it all; for the rest the system or the file's first
+  // bytes say why.
+  std::error_code error;
+  if (std::filesystem::exists(map.Path().Str(), error)) AddLoadReason(editor.Messages(), map.Path());
+  return false;
+}
+
+// A block that Find or Find Next selected: its place in the editor's text.
+struct FoundBlock {
+  int start;
+  int end;
+  std::string_view text;
+};
+
+// Every block Find and Find Next select in the loaded map, in order.
+std::vector<FoundBlock> FindBlocks(BatchEditor& editor, const CString& needle) {
+  CEntityEditorDlg& dlg = editor.Editor();
+  std::vector<FoundBlock> found;
+  editor.View().TypeSearch(needle);
+  dlg.OnFind();
+  // Find Next moves the search position past each block it selects; when it
+  // does not, it found nothing or began again from the top.
+  int position = 0;
+  while (dlg.GetSearchPosition() > position) {
+    position = dlg.GetSearchPosition();
+    int start = 0;
+    int end = 0;
+    editor.View().Entities().GetSel(start, end);
+    const std::string_view text = editor.View().Entities().LiveText();
+    found.push_back({start, end, text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start))});
+    dlg.OnFindNext();
+  }
+  return found;
+}
+
+// "MAP:START-END" and the block, as find prints each block.
+void PrintFound(std::string& output, const BatchMap& map, const std::vector<FoundBlock>& found) {
+  for (const FoundBlock& block : found) {
+    output += FormatString("%s:%d-%d\n", map.Path().GetString(), block.start, block.end).Str();
+    output += block.text;
+    if (output.back() != '\n') output += '\n';
+  }
+}
+
 int RunFind(Invocation& call) {
   const CString needle = SearchString(call);
-  BatchEditor editor(call.answerYes, false);
+  BatchEditor editor(false, false);
   editor.Editor().MapFile().SetReadOnly(true);
-  CEntityEditorDlg& dlg = editor.Editor();
-  const bool json = call.Option("--json") != nullptr;
-  std::vector<MapFinds> found;
-  const int status = RunBatch(call, editor, 1, [&](const BatchMap& map, std::string& output) {
-    if (json) found.push_back({map.Path().Str(), {}});
-    editor.View().TypeSearch(needle);
-    dlg.OnFind();
-    // Find Next moves the search position past each block it selects; when it
-    // does not, it found nothing or began again from the top.
-    int position = 0;
-    while (dlg.GetSearchPosition() > position) {
-      position = dlg.GetSearchPosition();
-      int start = 0;
-      int end = 0;
-      editor.View().Entities().GetSel(start, end);
-      const std::string_view text = editor.View().Entities().LiveText();
-      const std::string_view block = text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
-      if (json) {
-        found.back().blocks.push_back({start, end, std::string(block)});
-      } else {
-        output += FormatString("%s:%d-%d\n", map.Path().GetString(), start, end).Str();
-        output += block;
-        if (output.back() != '\n') output += '\n';
-      }
-      dlg.OnFindNext();
-    }
-    return true;
-  });
+  const bool json = call.Has("--json");
+  std::vector<MapFinds> finds;
+  const ExpandedMaps maps = ExpandMaps(call, editor, 1);
+  const int status =
+      RunBatch(call, maps, editor.Messages(), BatchKind::kReading, true, [&](const BatchMap& map, std::string& output) {
+        if (!LoadInEditor(editor, map)) return MapOutcome::Failed();
+        const std::vector<FoundBlock> found = FindBlocks(editor, needle);
+        if (json) {
+          finds.push_back({map.Path().Str(), {}});
+          for (const FoundBlock& block : found) {
+            finds.back().blocks.push_back({block.start, block.end, std::string(block.text)});
+          }
+        } else {
+          PrintFound(output, map, found);
+        }
+        return MapOutcome{MapOutcome::State::kUnchanged, !found.empty()};
+      });
   if (!json) return status;
   // The maps that could not be read are left out; standard error names them.
-  const int written = WriteOut(call, FindJson(needle.View(), found));
-  return status == kExitSuccess ? written : status;
+  const int written = WriteOut(call, FindJson(needle.View(), finds));
+  return status == kExitFailure ? status : (written != kExitSuccess ? written : status);
 }
 
 int RunDeleteAll(Invocation& call) {
   const CString needle = SearchString(call);
-  const bool dryRun = call.Option("--dry-run") != nullptr;
-  BatchEditor editor(call.answerYes, false);
+  const bool dryRun = call.Has("--dry-run");
+  BatchEditor editor(false, false);
   CEntityEditorDlg& dlg = editor.Editor();
   TerminalMessages& messages = editor.Messages();
   // Each map's bytes reach the disk before its rename; the folders' own sync
   // waits for the end of the batch.
   const SaveBatch batch(SystemFileSystem());
-  return RunBatch(call, editor, 1, [&](const BatchMap& map, std::string& /*output*/) {
-    // The editor's messages do not name the map; this line does.
-    messages.ShowMessage(map.Path() + ":");
-    editor.View().TypeSearch(needle);
-    dlg.OnDeleteAll();
-    if (!editor.View().Entities().GetModify()) {
-      // Nothing to save: the map is not rewritten.
-      messages.ShowMessage(FormatString("No entity contains the string \"%s\"; not saved.", needle.GetString()));
-      return true;
-    }
-    if (!MayStore(editor.View().Entities().LiveText(), ModelCount(dlg.MapFile()), MaxEntities(call), map.Path().Str(),
-                  call.Option("--force") != nullptr, call.err)) {
-      messages.ShowMessage("Not saved: the text left has errors (--force stores it all the same).");
-      return false;
-    }
-    if (dryRun) {
-      messages.ShowMessage("Dry run: not saved.");
-      return true;
-    }
-    dlg.OnSave();
-    return dlg.LastSaveResult() == 0;
-  });
+  const ExpandedMaps maps = ExpandMaps(call, editor, 1);
+  const auto unchanged = [&] {
+    messages.ShowMessage(
+        FormatString("unchanged: no entity contains the string \"%s\"; not saved", needle.GetString()));
+    return MapOutcome{};
+  };
+  return RunBatch(
+      call, maps, messages, dryRun ? BatchKind::kDryRun : BatchKind::kWriting, false,
+      [&](const BatchMap& map, std::string& output) {
+        if (!LoadInEditor(editor, map)) return MapOutcome::Failed();
+        if (dryRun) {
+          // What Delete All would take, shown as find shows it; the count is
+          // the one Delete All itself would give.
+          const std::vector<FoundBlock> found = FindBlocks(editor, needle);
+          const DeleteAllResult result = DeleteAllInOnePass(editor.View().Entities().LiveText(), needle.View(), 0);
+          if (result.count == 0) return unchanged();
+          PrintFound(output, map, found);
+          messages.ShowMessage(FormatString("%d entities containing the string\n\"%s\"\nwould be deleted.",
+                                            result.count, needle.GetString()));
+          std::ostringstream findings;
+          const bool allowed = MayStore(result.text, ModelCount(dlg.MapFile()), MaxEntities(call), map.Path().Str(),
+                                        call.Has("--force"), findings);
+          if (!allowed || !call.quiet) call.err << findings.str();
+          if (!allowed) {
+            messages.ShowMessage("It would not be saved: the text left has errors (--force stores it all the same).");
+            return MapOutcome::Failed();
+          }
+          if (const std::string reason = WhyNotSavable(map.Path()); !reason.empty()) {
+            messages.ShowMessage(CString("It would not be saved (" + reason + ")."));
+            return MapOutcome::Failed();
+          }
+          messages.ShowMessage("Dry run: not saved.");
+          return MapOutcome{MapOutcome::State::kChanged, true};
+        }
+        editor.View().TypeSearch(needle);
+        dlg.OnDeleteAll();
+        if (!editor.View().Entities().GetModify()) return unchanged();
+        std::ostringstream findings;
+        const bool allowed = MayStore(editor.View().Entities().LiveText(), ModelCount(dlg.MapFile()), MaxEntities(call),
+                                      map.Path().Str(), call.Has("--force"), findings);
+        if (!allowed || !call.quiet) call.err << findings.str();
+        if (!allowed) {
+          messages.ShowMessage("Not saved: the text left has errors (--force stores it all the same).");
+          return MapOutcome::Failed();
+        }
+        dlg.OnSave();
+        if (dlg.LastSaveResult() != 0) {
+          AddSaveReason(messages, dlg.MapFile(), map.Path());
+          return MapOutcome::Failed();
+        }
+        return MapOutcome{MapOutcome::State::kChanged, true};
+      });
 }
 
 int RunDump(Invocation& call) {
   const std::string* target = call.Option("-o");
-  if (target == nullptr) throw UsageError("dump needs -o FILE");
-  BatchEditor editor(call.answerYes, true, CString(*target));
+  if (target == nullptr) throw UsageError("dump needs -o FILE (- for standard output)");
+  const bool toStdout = *target == "-";
+  BatchEditor editor(false, true, CString(*target));
   editor.Editor().MapFile().SetReadOnly(true);
-  int status = RunBatch(call, editor, 0, [](const BatchMap& /*map*/, std::string& /*output*/) { return true; });
+  const ExpandedMaps maps = ExpandMaps(call, editor, 0);
+  int status = RunBatch(call, maps, editor.Messages(), BatchKind::kReading, false,
+                        [&](const BatchMap& map, std::string& /*output*/) {
+                          return LoadInEditor(editor, map) ? MapOutcome{} : MapOutcome::Failed();
+                        });
+  if (toStdout) {
+    const int written = WriteOut(call, editor.Editor().GetEntityDump().View());
+    return status == kExitSuccess ? written : status;
+  }
   TerminalMessages& messages = editor.Messages();
   const bool written = editor.Editor().WriteEntityDump();
   // A file that cannot be opened gets no word from the editor.
   if (!written && !messages.HasPending()) {
     messages.ShowMessage(FormatString("Error writing the file: %s.", target->c_str()));
   }
+  if (!written) {
+    if (const std::string reason = WhyNotSavable(CString(*target)); !reason.empty()) {
+      messages.ShowMessage(CString("(" + reason + ")"));
+    }
+  }
+  if (written && call.quiet) messages.TakePending();
   messages.Flush(written, call.out, call.err);
   if (!written) status = kExitFailure;
   return status;
@@ -443,8 +354,16 @@ int RunCheck(Invocation& call) {
   return status == kExitSuccess ? written : status;
 }
 
+// The options of the commands that write maps.
+const std::vector<OptionSpec> kWriteOptions = {{"--dry-run", false}, {"--force", false}, {"--max-entities", true}};
+
+std::vector<OptionSpec> WriteOptionsAnd(std::vector<OptionSpec> more) {
+  more.insert(more.end(), kWriteOptions.begin(), kWriteOptions.end());
+  return more;
+}
+
 // Every command, in the order --help lists them. A new command is one row
-// here and one handler above; the dispatcher does the rest.
+// here and one handler; the dispatcher does the rest.
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"info",
@@ -456,19 +375,16 @@ const std::vector<Command>& Commands() {
        RunInfo},
       {"show", "MAP", "the entity text as the editor shows it (\"\\r\\n\" line ends)", 1, 1, {}, RunShow},
       {"export",
-       "MAP [-o FILE]",
-       "the stored entity text, like a .ent file, to standard output or FILE",
+       "MAP... [-o FILE|FOLDER]",
+       "the stored entity text, like a .ent file; into a FOLDER: one NAME.ent per map",
        1,
-       1,
+       kAnyNumber,
        {{"-o", true}},
        RunExport},
-      {"import",
-       "MAP FILE [--force]",
-       "store FILE's text ('-': standard input) as the editor's Save does",
-       2,
-       2,
-       {{"--force", false}, {"--max-entities", true}},
-       RunImport},
+      {"import", "MAP FILE | --from FOLDER MAP... [--exact]",
+       "store FILE's text ('-': standard input), or each FOLDER/NAME.ent, as the\n"
+       "editor's Save does; --exact: the bytes as they are",
+       1, kAnyNumber, WriteOptionsAnd({{"--from", true}, {"--exact", false}}), RunImport},
       {"list",
        "FOLDER [--json]",
        "the maps the editor lists in FOLDER, in its order",
@@ -483,12 +399,29 @@ const std::vector<Command>& Commands() {
        kAnyNumber,
        {{"--json", false}},
        RunFind},
-      {"delete-all",
-       "STRING MAP... [--dry-run] [--force]",
-       "Delete All and Save, as in the editor; --dry-run saves nothing",
+      {"count",
+       "MAP... [--class NAME]...",
+       "MAP<TAB>CLASS<TAB>COUNT: the blocks of each class (or of the classes named)",
+       1,
+       kAnyNumber,
+       {{"--class", true}},
+       RunCount},
+      {"get",
+       "KEY MAP... [--class NAME] [--where KEY=VALUE]...",
+       "MAP<TAB>BLOCK<TAB>CLASS<TAB>VALUE for each matching block with KEY (BLOCK from 0)",
        2,
        kAnyNumber,
-       {{"--dry-run", false}, {"--force", false}, {"--max-entities", true}},
+       {{"--class", true}, {"--where", true}},
+       RunGet},
+      {"set", "KEY VALUE MAP... [--class NAME] [--where KEY=VALUE]...",
+       "set KEY in each matching block, adding it where missing", 3, kAnyNumber,
+       WriteOptionsAnd({{"--class", true}, {"--where", true}}), RunSet},
+      {"remove", "MAP... --class NAME [--where KEY=VALUE]...", "remove the matching blocks whole", 1, kAnyNumber,
+       WriteOptionsAnd({{"--class", true}, {"--where", true}}), RunRemove},
+      {"add", "MAP... [--from FILE|-]", "append the blocks of FILE (default: standard input) to each map", 1,
+       kAnyNumber, WriteOptionsAnd({{"--from", true}}), RunAdd},
+      {"delete-all", "STRING MAP... [--dry-run] [--force]",
+       "Delete All and Save, as in the editor (STRING anywhere in a block)", 2, kAnyNumber, kWriteOptions,
        RunDeleteAll},
       {"check",
        "MAP|FILE|-... [--max-entities N] [--json]",
@@ -498,8 +431,8 @@ const std::vector<Command>& Commands() {
        {{"--max-entities", true}, {"--json", false}},
        RunCheck},
       {"dump",
-       "MAP... -o FILE",
-       "the entity text of every map, one after another, into FILE",
+       "MAP... -o FILE|-",
+       "the entity text of every map, one after another, into FILE or standard output",
        1,
        kAnyNumber,
        {{"-o", true}},
@@ -517,7 +450,7 @@ const Command* FindCommand(std::string_view name) {
 
 std::string UsageLine(const Command* command) {
   std::string line = "usage: " + std::string(kProgramName);
-  if (command == nullptr) return line + " [--yes] [--codepage N] COMMAND [ARGS...]  (--help lists the commands)";
+  if (command == nullptr) return line + " [OPTIONS] COMMAND [ARGS...]  (--help lists the commands)";
   return line + " " + std::string(command->name) + " " + std::string(command->synopsis);
 }
 
@@ -532,23 +465,36 @@ void PrintHelp(std::ostream& out) {
       << "Commands:\n";
   for (const Command& command : Commands()) {
     const std::string usage = std::string(command.name) + " " + std::string(command.synopsis);
+    std::string summary(command.summary);
+    for (size_t at = 0; (at = summary.find('\n', at)) != std::string::npos; at += kHelpColumn + 5) {
+      summary.insert(at + 1, kHelpColumn + 4, ' ');
+    }
     // A usage too wide for its column gets a line of its own.
     if (usage.size() > kHelpColumn) {
-      out << "  " << usage << '\n' << std::string(kHelpColumn + 4, ' ') << command.summary << '\n';
+      out << "  " << usage << '\n' << std::string(kHelpColumn + 4, ' ') << summary << '\n';
       continue;
     }
-    out << FormatString("  %-22s  ", usage.c_str()).Str() << command.summary << '\n';
+    out << FormatString("  %-22s  ", usage.c_str()).Str() << summary << '\n';
   }
   out << "\nA MAP may be a folder: it stands for every map the editor lists there.\n"
-      << "import and delete-all refuse a text with errors (see check) unless --force is given;\n"
-      << "--max-entities N (check, import, delete-all) sets the entity limit (default 1200).\n"
+      << "--class and --where match exactly and case-sensitively, as the engine reads keys;\n"
+      << "find and delete-all match STRING anywhere in a block, as the editor does.\n"
+      << "set, remove, add and import --exact change only the bytes they must; a map whose\n"
+      << "text would stay the same is not written.\n"
+      << "Writing commands refuse a text with errors (see check) unless --force is given;\n"
+      << "--max-entities N sets the entity limit (default 1200); --dry-run writes nothing,\n"
+      << "prints what would change (a unified diff; for delete-all the blocks) and still\n"
+      << "fails for a map that could not be saved.\n"
       << "\nOptions:\n"
-      << "  --yes, -y               answer yes to every question (the default answer is no)\n"
+      << "  --quiet, -q             print only failures, data and the summary line\n"
+      << "  --exclude GLOB          leave files matching GLOB out of folders (e.g. '._*')\n"
       << "  --codepage N            scan text in ANSI code page N; 932, 936, 949 and 950 are\n"
       << "                          double-byte (default: the system's; 1252 outside Windows)\n"
       << "  --help, -h              this help\n"
       << "  --version               the program's version\n\n"
-      << "Exit status: 0 success, 1 failure, 2 usage error.\n";
+      << "A run over several maps ends with a summary line on standard error.\n"
+      << "Exit status: 0 success, 1 a map failed, 2 usage error,\n"
+      << "             3 nothing matched (find, get, set, remove).\n";
 }
 
 unsigned ParseCodePage(std::string_view value) {
@@ -607,12 +553,16 @@ void Parse(const std::vector<std::string>& args, Invocation& call, ParsedLine& p
       } else if (name == "--version") {
         parsed.version = true;
       } else if (name == "--yes" || name == "-y") {
-        call.answerYes = true;
+        // Nothing asks: a batch never leaves edits unsaved. Kept for scripts.
+      } else if (name == "--quiet" || name == "-q") {
+        call.quiet = true;
+      } else if (name == "--exclude") {
+        call.excluded.push_back(takeValue());
       } else if (name == "--codepage") {
         CodePage::SetActive(ParseCodePage(takeValue()));
       } else if (const OptionSpec* known = parsed.command ? parsed.command->FindOption(name) : nullptr) {
         if (!known->takesValue && value) throw UsageError("option '" + name + "' takes no value");
-        call.options[name] = known->takesValue ? takeValue() : std::string();
+        call.options[name].push_back(known->takesValue ? takeValue() : std::string());
       } else {
         throw UsageError("unknown option '" + arg + "'");
       }
@@ -632,8 +582,7 @@ void Parse(const std::vector<std::string>& args, Invocation& call, ParsedLine& p
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
            bool errIsTerminal) {
   const ActiveCodePageGuard codePageGuard;
-  Invocation call{{}, {}, in, out, err};
-  call.errIsTerminal = errIsTerminal;
+  Invocation call{{}, {}, in, out, err, false, errIsTerminal, {}};
   ParsedLine parsed;
   try {
     Parse(args, call, parsed);

@@ -10,6 +10,8 @@ namespace lw {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+// find, get, set and remove: every map was read, and nothing in any matched.
+inline constexpr int kExitNothingMatched = 3;
 
 // Runs one command line (the arguments after the program's name) with the
 // given standard streams and returns the exit status. It prints nowhere else

@@ -13,6 +13,12 @@ bool TerminalMessages::AskYesNo(const CString& text) {
   return answerYes_;
 }
 
+std::vector<std::string> TerminalMessages::TakePending() {
+  std::vector<std::string> taken;
+  taken.swap(pending_);
+  return taken;
+}
+
 void TerminalMessages::Flush(bool succeeded, std::ostream& out, std::ostream& err) {
   std::ostream& target = succeeded ? out : err;
   for (const std::string& message : pending_) target << message << '\n';

@@ -23,6 +23,8 @@ class TerminalMessages : public MessageSink {
   // succeeded and to `err` when it failed, then forgets them.
   void Flush(bool succeeded, std::ostream& out, std::ostream& err);
   [[nodiscard]] bool HasPending() const { return !pending_.empty(); }
+  // Hands over the held messages and forgets them.
+  std::vector<std::string> TakePending();
 
  private:
   bool answerYes_;

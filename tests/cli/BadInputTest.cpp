@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -48,7 +49,8 @@ constexpr std::int32_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::string_view kPathMark = "PATH";
 constexpr std::string_view kNameMark = "NAME";
 
-constexpr const char* kOpenFailed = "Error openning the file: PATH.\nMake sure it isn't opened in another program.\n";
+const std::string kOpenFailed = "Error openning the file: PATH.\nMake sure it isn't opened in another program.\n";
+constexpr const char* kHeld = "(held open by another program (it is locked))\n";
 constexpr const char* kTooShort = "Error openning the file: PATH.\nThe file is shorter than the 124-byte map header.\n";
 constexpr const char* kNoNul = "Error openning the file: PATH.\nThe entity lump has no NUL byte inside it.\n";
 constexpr const char* kSaved = "The file:  NAME\nwas saved!\n";
@@ -155,9 +157,16 @@ std::vector<Row> FileRows() {
        Refused("BSP is version 31, not 30\n")},
       {"entity lump without NUL", "no_nul.bsp", mw::MakeTestMap("entities_without_nul.bsp"), Refused(kNoNul),
        Refused(kNoNul)},
-      {"missing file", "missing.bsp", "", Refused(kOpenFailed), Refused(kOpenFailed), Condition::kMissing},
-      {"folder named like a map", "folder.bsp", "", Refused(kOpenFailed), Refused(kOpenFailed), Condition::kFolder},
-      {"map held open elsewhere", "held.bsp", map, Refused(kOpenFailed), Refused(kOpenFailed), Condition::kHeldOpen},
+      // The command line says why under the editor's message.
+      {"a text file named like a map", "text.bsp", std::string(200, 'x'),
+       Refused("BSP is version 2021161080, not 30\n(not a BSP file)\n"),
+       Refused("BSP is version 2021161080, not 30\n(not a BSP file)\n")},
+      {"missing file", "missing.bsp", "", Refused(kOpenFailed + "(No such file or directory)\n"),
+       Refused(kOpenFailed + "(No such file or directory)\n"), Condition::kMissing},
+      {"folder named like a map", "folder.bsp", "", Refused(kOpenFailed + "(Is a directory)\n"),
+       Refused(kOpenFailed + "(Is a directory)\n"), Condition::kFolder},
+      {"map held open elsewhere", "held.bsp", map, Refused(kOpenFailed + kHeld), Refused(kOpenFailed + kHeld),
+       Condition::kHeldOpen},
       // No new file can be made there: the map is saved in place.
       {"map in a folder without write permission", "locked_folder.bsp", map, kWorks, kWorks,
        Condition::kReadOnlyFolder},
@@ -304,7 +313,10 @@ class BadInputTest : public ::testing::Test {
     // The batch commands reach a map through the editor's list, which lists
     // no folder and no missing file; a map that fails is named first.
     if (row.condition != Condition::kMissing && row.condition != Condition::kFolder) {
-      const Outcome batch{row.read.status, row.read.status == kExitSuccess ? "" : "PATH:\n" + row.read.err};
+      // A message of one line follows the name on its line.
+      const bool oneLine = std::count(row.read.err.begin(), row.read.err.end(), '\n') == 1;
+      const Outcome batch{row.read.status,
+                          row.read.status == kExitSuccess ? "" : (oneLine ? "PATH: " : "PATH:\n") + row.read.err};
       expect("find", batch, RunArgs({"find", "classname", path}));
       // The ordinary user standing in for the locked folder writes no dump beside it.
       if (row.condition != Condition::kReadOnlyFolder) {

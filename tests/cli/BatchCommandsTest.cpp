@@ -50,8 +50,8 @@ std::string LumpForm(const std::string& display) {
   return text.Str();
 }
 
-std::string CountMessage(int count, const std::string& needle) {
-  return std::to_string(count) + " entities containing the string\n\"" + needle + "\"\nwere deleted.\n";
+std::string CountMessage(int count, const std::string& needle, const std::string& done = "were deleted") {
+  return std::to_string(count) + " entities containing the string\n\"" + needle + "\"\n" + done + ".\n";
 }
 
 // The blocks of a display text that contain `part`, in order.
@@ -146,8 +146,8 @@ TEST_F(BatchTest, UsageAndFailureStatuses) {
       {{"delete-all", "light", map, "--dry"}, 2, "unknown option '--dry'"},
       {{"dump", map}, 2, "dump needs -o FILE"},
       {{"list", Folder(), Folder()}, 2, "too many arguments"},
-      {{"find", "light", dir.File("maps/missing.bsp")}, 1, "missing.bsp:\nNo such file.\n"},
-      {{"find", "light", dir.File("maps/notes.txt")}, 1, "notes.txt:\nNot a map: the editor lists only *.bsp"},
+      {{"find", "light", dir.File("maps/missing.bsp")}, 1, "missing.bsp: No such file.\n"},
+      {{"find", "light", dir.File("maps/notes.txt")}, 1, "notes.txt: Not a map: the editor lists only *.bsp"},
       {{"delete-all", "light", (dir.Path() / "empty").string(), "--dry-run"}, 1, "no maps in "},
       {{"dump", map, "-o", dir.File("no/such/folder.txt")}, 1, "Error writing the file: "},
   };
@@ -213,13 +213,18 @@ TEST_F(BatchTest, DryRunAndMapsWithoutAMatchAreNotWritten) {
   for (const std::string& path : paths) {
     const int count = static_cast<int>(BlocksWith(Display(path), "\"info_player_start\"").size());
     ASSERT_GT(count, 0);
-    EXPECT_TRUE(Has(dry.out, path + ":\n" + CountMessage(count, "info_player_start") + "Dry run: not saved.\n"))
+    EXPECT_TRUE(Has(
+        dry.out, path + ":\n" + CountMessage(count, "info_player_start", "would be deleted") + "Dry run: not saved.\n"))
         << dry.out;
+    // The blocks that would go, as find prints them.
+    EXPECT_TRUE(Has(dry.out, RunArgs({"find", "info_player_start", path}).out)) << dry.out;
   }
+  EXPECT_EQ(dry.err, "lumpwright-cli: 3 maps read: 3 would change, 0 unchanged, 0 failed\n");
 
   const CliResult none = RunArgs({"delete-all", "weapon_awp", paths[0], Folder()});
   EXPECT_EQ(none.status, 0) << none.err;
-  EXPECT_TRUE(Has(none.out, paths[0] + ":\nNo entity contains the string \"weapon_awp\"; not saved.\n")) << none.out;
+  EXPECT_TRUE(Has(none.out, paths[0] + ": unchanged: no entity contains the string \"weapon_awp\"; not saved\n"))
+      << none.out;
   EXPECT_FALSE(Has(none.out, "was saved!"));
 
   for (size_t i = 0; i < paths.size(); ++i) {
@@ -262,7 +267,7 @@ TEST_F(BatchTest, AFailingMapIsReportedAndTheOthersAreStillDone) {
     const CliResult result = RunArgs({"delete-all", "info_player_start", Folder()});
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(Has(result.err, row.errHas)) << result.err;
-    EXPECT_TRUE(Has(result.err, "1 of 3 maps failed")) << result.err;
+    EXPECT_TRUE(Has(result.err, "lumpwright-cli: 3 maps read: 2 changed, 0 unchanged, 1 failed\n")) << result.err;
     EXPECT_TRUE(Has(result.out, "The file:  a_first.bsp\nwas saved!\n")) << result.out;
     EXPECT_TRUE(Has(result.out, "The file:  c_last.bsp\nwas saved!\n")) << result.out;
     EXPECT_FALSE(Has(Display(first), "info_player_start"));
@@ -310,7 +315,7 @@ TEST_F(BatchTest, FindSelectsWholeBlocksAroundBracesInQuotes) {
                   blocks[index];
     }
     const CliResult result = RunArgs({"find", row.needle, path});
-    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.status, row.selected.empty() ? kExitNothingMatched : 0) << result.err;
     EXPECT_EQ(result.out, expected) << row.needle;
   }
   EXPECT_EQ(ReadFileBytes(path), bytes);
@@ -341,7 +346,7 @@ TEST_F(BatchTest, AFolderStandsForTheMapsTheEditorListsThere) {
   Put("c.bsp", mw::MakeTestMap("version_29.bsp"));
   const CliResult partial = RunArgs({"dump", Folder(), "-o", file});
   EXPECT_EQ(partial.status, 1);
-  EXPECT_TRUE(Has(partial.err, (maps / "c.bsp").string() + ":\nBSP is version 29, not 30\n")) << partial.err;
+  EXPECT_TRUE(Has(partial.err, (maps / "c.bsp").string() + ": BSP is version 29, not 30\n")) << partial.err;
   EXPECT_EQ(ReadFileBytes(file), Display(a) + Display(b));
 }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@ using test::CliResult;
 using test::RunArgs;
 
 namespace mw = lw::mapwriter;
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 using test::ReadFileBytes;
 using test::WriteFileBytes;
 
@@ -240,13 +243,20 @@ TEST_F(CliTest, ShowAndExportGiveTheEditorsAndTheStoredBytes) {
 TEST_F(CliTest, ExportThenImportKeepsEveryOtherLump) {
   const std::string ent = dir_.File("de_made.ent");
   ASSERT_EQ(RunArgs({"export", map_, "-o", ent}).status, 0);
+  const CliResult same = RunArgs({"import", map_, ent});
+  EXPECT_EQ(same.status, 0) << same.err;
+  EXPECT_EQ(same.out, "unchanged: its entity lump already holds this text; not saved\n");
+  EXPECT_EQ(ReadFileBytes(map_), original_);
+
+  const std::string added = "{\n\"classname\" \"info_target\"\n\"targetname\" \"added\"\n}\n";
+  WriteFileBytes(ent, ReadFileBytes(ent) + added);
   const CliResult imported = RunArgs({"import", map_, ent});
   EXPECT_EQ(imported.status, 0) << imported.err;
   EXPECT_EQ(imported.out, "The file:  de_made.bsp\nwas saved!\n");
   EXPECT_EQ(imported.err, "");
 
   const std::string after = ReadFileBytes(map_);
-  ExpectOnlyEntityTextChanged(original_, after, entityText_);
+  ExpectOnlyEntityTextChanged(original_, after, entityText_ + added);
   const Lump entities = DirectoryEntry(after, kEntityLump);
   const Lump textures = DirectoryEntry(after, kTextureLump);
   EXPECT_EQ(textures.offset, entities.offset + entities.length) << "no padding after the entity text";
@@ -284,7 +294,7 @@ TEST_F(CliTest, FailedImportsLeaveTheMapAlone) {
   const CliResult readOnly = RunArgs({"import", map_, "-"}, "{\n\"classname\" \"worldspawn\"\n\"wad\" \"\"\n}\n");
   EXPECT_EQ(readOnly.status, 1);
   EXPECT_EQ(readOnly.out, "");
-  EXPECT_EQ(readOnly.err, "Error saving the file: de_made.bsp.\n");
+  EXPECT_EQ(readOnly.err.rfind("Error saving the file: de_made.bsp.\n(the map is read-only (", 0), 0U) << readOnly.err;
   EXPECT_EQ(ReadFileBytes(map_), original_);
 }
 
@@ -391,39 +401,61 @@ std::vector<std::filesystem::path> RealMaps() {
   return maps;
 }
 
-TEST(CliRealMapsTest, ExportThenImportRoundTripsEveryRealMap) {
+// A backup of every real map's entities and its restore: what export -o
+// FOLDER writes, import --from FOLDER puts back, and an import that changes
+// nothing leaves each file alone.
+TEST(CliRealMapsTest, BackupAndRestoreRoundTripEveryRealMap) {
   const std::vector<std::filesystem::path> maps = RealMaps();
   if (maps.empty()) GTEST_SKIP() << "no real maps in " << test::kRealMapsDir;
+  test::TempDir dir;
+  const std::string folder = dir.File("maps");
+  const std::string backup = dir.File("backup");
+  std::filesystem::create_directory(folder);
+  std::vector<std::string> originals;
   for (const std::filesystem::path& real : maps) {
-    SCOPED_TRACE(real.filename().string());
-    test::TempDir dir;
-    const std::string original = ReadFileBytes(real);
-    const std::string map = dir.File(real.filename().string());
-    WriteFileBytes(map, original);
-
-    const CliResult show = RunArgs({"show", map});
-    EXPECT_EQ(show.status, 0) << show.err;
-    EXPECT_EQ(show.out, ToDisplayText(StoredEntityText(original).c_str()).Str());
-    const CliResult info = RunArgs({"info", map});
-    EXPECT_EQ(info.status, 0) << info.err;
-    EXPECT_NE(info.out.find("layout:       standard"), std::string::npos) << info.out;
-
-    const std::string ent = dir.File("map.ent");
-    ASSERT_EQ(RunArgs({"export", map, "-o", ent}).status, 0);
-    EXPECT_EQ(ReadFileBytes(ent), StoredEntityText(original));
-    const CliResult imported = RunArgs({"import", map, ent});
-    EXPECT_EQ(imported.status, 0) << imported.err;
-    EXPECT_EQ(imported.out, "The file:  " + real.filename().string() + "\nwas saved!\n");
-    const std::string saved = ReadFileBytes(map);
-    ExpectOnlyEntityTextChanged(original, saved, LumpForm(StoredEntityText(original)));
-
-    // ripent writes the lump's NUL at the end of its .ent: the same map results.
-    WriteFileBytes(map, original);
-    WriteFileBytes(ent, StoredEntityText(original) + '\0');
-    const CliResult fromRipent = RunArgs({"import", map, ent});
-    EXPECT_EQ(fromRipent.status, 0) << fromRipent.err;
-    EXPECT_TRUE(ReadFileBytes(map) == saved);
+    originals.push_back(ReadFileBytes(real));
+    WriteFileBytes(folder + "/" + real.filename().string(), originals.back());
   }
+  const auto each = [&](const std::function<void(const std::string& map, const std::string& ent, size_t i)>& check) {
+    for (size_t i = 0; i < maps.size(); ++i) {
+      SCOPED_TRACE(maps[i].filename().string());
+      check(folder + "/" + maps[i].filename().string(), backup + "/" + maps[i].stem().string() + ".ent", i);
+    }
+  };
+
+  const CliResult exported = RunArgs({"export", folder, "-o", backup, "--quiet"});
+  EXPECT_EQ(exported.status, 0) << exported.err;
+  EXPECT_EQ(exported.err, "lumpwright-cli: " + std::to_string(maps.size()) + " maps read, 0 failed\n");
+  each([&](const std::string& map, const std::string& ent, size_t i) {
+    EXPECT_EQ(ReadFileBytes(ent), StoredEntityText(originals[i]));
+    const CliResult show = RunArgs({"show", map});
+    EXPECT_EQ(show.out, ToDisplayText(StoredEntityText(originals[i]).c_str()).Str());
+  });
+
+  // Restoring an untouched backup writes nothing, exact or not, for a map
+  // already in the lump form the editor saves.
+  const CliResult same = RunArgs({"import", "--exact", "--from", backup, folder});
+  EXPECT_EQ(same.status, 0) << same.err;
+  EXPECT_FALSE(Has(same.out, "was saved!")) << same.out;
+  each([&](const std::string& map, const std::string&, size_t i) { EXPECT_TRUE(ReadFileBytes(map) == originals[i]); });
+
+  // After an edit of every map, the exact restore brings each stored text back
+  // byte for byte ("\r\n" line ends included), every other lump kept.
+  const CliResult edited = RunArgs({"set", "skyname", "space", folder, "--class", "worldspawn", "-q"});
+  EXPECT_EQ(edited.status, 0) << edited.err;
+  const CliResult restored = RunArgs({"import", "--from", backup, folder, "--exact", "-q"});
+  EXPECT_EQ(restored.status, 0) << restored.err;
+  each([&](const std::string& map, const std::string& ent, size_t i) {
+    ExpectOnlyEntityTextChanged(originals[i], ReadFileBytes(map), StoredEntityText(originals[i]));
+    // ripent's .ent ends with the lump's NUL: the same lump, so nothing to write.
+    WriteFileBytes(ent, StoredEntityText(originals[i]) + '\0');
+    const CliResult fromRipent = RunArgs({"import", map, ent, "--exact"});
+    EXPECT_EQ(fromRipent.out, "unchanged: its entity lump already holds this text; not saved\n") << fromRipent.err;
+    // The editor's import stores its lump form.
+    const CliResult asEditor = RunArgs({"import", map, ent});
+    EXPECT_EQ(asEditor.status, 0) << asEditor.err;
+    EXPECT_EQ(StoredEntityText(ReadFileBytes(map)), LumpForm(StoredEntityText(originals[i])));
+  });
 }
 
 }  // namespace

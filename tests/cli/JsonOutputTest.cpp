@@ -108,7 +108,7 @@ TEST_F(JsonOutputTest, DocumentsCarryTheBytesOfTheTextOutput) {
       {"find over a folder, each map its own encoding",
        {"find", "classname", folder},
        {"latin-1", "utf-8", "latin-1", "utf-8"}},
-      {"find with no match", {"find", "no such entity", Map("b_utf8.bsp")}, {"utf-8"}},
+      {"find with no match", {"find", "no such entity", Map("b_utf8.bsp")}, {"utf-8"}, kExitNothingMatched},
       {"find in a real map with 8-bit text", {"find", "worldspawn", Real("zm_nuke_uac_remake_beta2.bsp")}, {"latin-1"}},
       {"find braces inside values", {"find", "{target", Real("de_tw.bsp")}, {"utf-8"}},
       {"check of text files, a warning quoting 8-bit bytes and an error",

@@ -1,0 +1,424 @@
+#include "cli/MapCommands.h"
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <ostream>
+#include <set>
+#include <sstream>
+
+#include "bsp/CBspFile.h"
+#include "bsp/EntityTextFile.h"
+#include "cli/CheckCommand.h"
+#include "cli/UnifiedDiff.h"
+#include "entities/EntityBlocks.h"
+#include "entities/EntityText.h"
+#include "platform/FailureReason.h"
+
+namespace lw {
+namespace {
+
+constexpr std::string_view kEntExtension = ".ent";
+
+std::string_view StoredText(const CBspFile& map) {
+  const char* text = map.GetEntityText();
+  return {text, std::strlen(text)};
+}
+
+std::string Blocks(size_t count) { return std::to_string(count) + (count == 1 ? " block" : " blocks"); }
+
+// --class NAME (once) and every --where KEY=VALUE.
+BlockFilter FilterOf(const Invocation& call) {
+  BlockFilter filter;
+  const std::vector<std::string> classes = call.Values("--class");
+  if (classes.size() > 1) throw UsageError("--class may be given once here: a block has one class");
+  if (!classes.empty()) filter.className = classes.front();
+  for (const std::string& condition : call.Values("--where")) {
+    const size_t equals = condition.find('=');
+    if (equals == std::string::npos || equals == 0) {
+      throw UsageError("--where needs KEY=VALUE, not '" + condition + "'");
+    }
+    filter.where.emplace_back(condition.substr(0, equals), condition.substr(equals + 1));
+  }
+  return filter;
+}
+
+// One map at a time, each loaded afresh; the messages of the map file go
+// where the batch puts them.
+class MapReader {
+ public:
+  explicit MapReader(bool readOnly) : map_(messages_) { map_.SetReadOnly(readOnly); }
+
+  bool Load(const BatchMap& map) {
+    if (map_.LoadMap(map.Path()) == 0) return true;
+    AddLoadReason(messages_, map.Path());
+    return false;
+  }
+
+  CBspFile& Map() { return map_; }
+  TerminalMessages& Messages() { return messages_; }
+
+ private:
+  TerminalMessages messages_{false};
+  CBspFile map_;
+};
+
+// What a writing command does once it has the map's new text: unchanged
+// maps are not written; the text goes through the save's check; a dry run
+// prints the difference and only finds out whether the map could be saved.
+class TextStore {
+ public:
+  TextStore(Invocation& call, MapReader& reader) : call_(call), reader_(reader), dryRun_(call.Has("--dry-run")) {}
+
+  [[nodiscard]] bool DryRun() const { return dryRun_; }
+  void SetNamesMaps(bool namesMaps) { namesMaps_ = namesMaps; }
+
+  // `what` says what changed ("2 blocks changed"). The check reads
+  // `checkedText` (an import's own file, so that its findings point into it)
+  // when given, else the new text.
+  MapOutcome Store(const BatchMap& map, std::string_view newText, const std::string& what, std::string& output,
+                   std::string_view checkedText = {}, const std::string& checkedName = {}) {
+    TerminalMessages& messages = reader_.Messages();
+    CBspFile& file = reader_.Map();
+    const CString path = map.Path();
+    std::ostringstream findings;
+    const bool allowed = MayStore(checkedText.empty() ? newText : checkedText, ModelCount(file), MaxEntities(call_),
+                                  checkedName.empty() ? path.Str() : checkedName, call_.Has("--force"), findings);
+    if (!allowed || !call_.quiet) call_.err << findings.str();
+    if (!allowed) {
+      // A run over named maps has each map's messages under its name.
+      messages.ShowMessage(CString((namesMaps_ ? std::string() : std::string(kProgramName) + ": " + path.Str() + " ") +
+                                   "not saved: the text has errors (--force stores it all the same)"));
+      return MapOutcome::Failed();
+    }
+    if (dryRun_) {
+      output += UnifiedDiff(StoredText(file), newText, path.Str(), path.Str());
+      const std::string reason = WhyNotSavable(path);
+      if (!reason.empty()) {
+        messages.ShowMessage(CString(what.empty() ? "it would not be saved" : what + "; it would not be saved"));
+        messages.ShowMessage(CString("(" + reason + ")"));
+        return MapOutcome::Failed();
+      }
+      messages.ShowMessage(
+          CString(what.empty() ? "would be saved (dry run: nothing written)" : what + "; dry run: not saved"));
+      return {MapOutcome::State::kChanged, true};
+    }
+    if (!what.empty()) messages.ShowMessage(CString(what));
+    if (file.SaveEntityLump(path, newText) != 0) {
+      AddSaveReason(messages, file, path);
+      return MapOutcome::Failed();
+    }
+    return {MapOutcome::State::kChanged, true};
+  }
+
+  MapOutcome Unchanged(const std::string& why, bool matched) {
+    reader_.Messages().ShowMessage(CString("unchanged: " + why + "; not saved"));
+    return {MapOutcome::State::kUnchanged, matched};
+  }
+
+ private:
+  Invocation& call_;
+  MapReader& reader_;
+  bool dryRun_;
+  bool namesMaps_ = true;
+};
+
+// Runs a command that edits each map's stored text with `edit`.
+int RunTextEdit(Invocation& call, size_t firstMap, bool matchCounts,
+                const std::function<MapOutcome(const BatchMap&, std::string_view, TextStore&, std::string&)>& edit) {
+  BatchEditor lister(false, false);
+  const ExpandedMaps maps = ExpandMaps(call, lister, firstMap);
+  MapReader reader(false);
+  TextStore store(call, reader);
+  // Each map's bytes reach the disk before its rename; the folders' own sync
+  // waits for the end of the batch.
+  const SaveBatch batch(SystemFileSystem());
+  return RunBatch(call, maps, reader.Messages(), store.DryRun() ? BatchKind::kDryRun : BatchKind::kWriting, matchCounts,
+                  [&](const BatchMap& map, std::string& output) {
+                    if (!reader.Load(map)) return MapOutcome::Failed();
+                    return edit(map, StoredText(reader.Map()), store, output);
+                  });
+}
+
+// Refuses a key or value that entity text cannot hold.
+void CheckStorable(std::string_view what, std::string_view bytes) {
+  if (const std::optional<std::string> why = WhyNotStorable(bytes)) {
+    throw UsageError(std::string(what) + " '" + std::string(bytes) + "' " + *why);
+  }
+}
+
+// The .ent file of `map` in `folder`: the map's name with .ent for .bsp.
+std::string EntFileFor(const std::string& folder, const BatchMap& map) {
+  std::filesystem::path name(map.name.Str());
+  name.replace_extension(kEntExtension);
+  return (std::filesystem::path(folder) / name).string();
+}
+
+}  // namespace
+
+int RunCount(Invocation& call) {
+  const std::vector<std::string> classes = call.Values("--class");
+  BatchEditor lister(false, false);
+  const ExpandedMaps maps = ExpandMaps(call, lister, 0);
+  MapReader reader(true);
+  return RunBatch(call, maps, reader.Messages(), BatchKind::kReading, false,
+                  [&](const BatchMap& map, std::string& output) {
+                    if (!reader.Load(map)) return MapOutcome::Failed();
+                    const auto counted = CountClasses(StoredText(reader.Map()));
+                    const std::string path = map.Path().Str();
+                    const auto line = [&](const std::string& name, size_t count) {
+                      output += path + '\t' + name + '\t' + std::to_string(count) + '\n';
+                    };
+                    if (classes.empty()) {
+                      for (const auto& [name, count] : counted) line(name, count);
+                    }
+                    for (const std::string& name : classes) {
+                      const auto it = counted.find(name);
+                      line(name, it == counted.end() ? 0 : it->second);
+                    }
+                    return MapOutcome{MapOutcome::State::kUnchanged, !counted.empty()};
+                  });
+}
+
+int RunGet(Invocation& call) {
+  const std::string key = call.operands[0];
+  const BlockFilter filter = FilterOf(call);
+  BatchEditor lister(false, false);
+  const ExpandedMaps maps = ExpandMaps(call, lister, 1);
+  MapReader reader(true);
+  return RunBatch(
+      call, maps, reader.Messages(), BatchKind::kReading, true, [&](const BatchMap& map, std::string& output) {
+        if (!reader.Load(map)) return MapOutcome::Failed();
+        const std::string_view text = StoredText(reader.Map());
+        const std::string path = map.Path().Str();
+        bool matched = false;
+        size_t index = 0;
+        ForEachEntityBlock(text, [&](const EntityBlock& block) {
+          const size_t number = index++;
+          if (!filter.Matches(text, block)) return;
+          const std::optional<std::string_view> value = ValueOf(text, block, key);
+          if (!value) return;
+          matched = true;
+          output += path + '\t' + std::to_string(number) + '\t' +
+                    std::string(ValueOf(text, block, "classname").value_or("")) + '\t' + std::string(*value) + '\n';
+        });
+        return MapOutcome{MapOutcome::State::kUnchanged, matched};
+      });
+}
+
+int RunSet(Invocation& call) {
+  const std::string key = call.operands[0];
+  const std::string value = call.operands[1];
+  if (key.empty()) throw UsageError("the key is empty");
+  CheckStorable("the key", key);
+  CheckStorable("the value", value);
+  const BlockFilter filter = FilterOf(call);
+  return RunTextEdit(call, 2, true,
+                     [&](const BatchMap& map, std::string_view text, TextStore& store, std::string& out) {
+                       const TextEdit edit = SetKeyValue(text, filter, key, value);
+                       if (edit.matched == 0) return store.Unchanged("no block matched", false);
+                       if (edit.changed == 0)
+                         return store.Unchanged("every matching block has \"" + key + "\" \"" + value + "\"", true);
+                       return store.Store(map, edit.text, "\"" + key + "\" set in " + Blocks(edit.changed), out);
+                     });
+}
+
+int RunRemove(Invocation& call) {
+  if (!call.Has("--class")) throw UsageError("remove needs --class NAME");
+  const BlockFilter filter = FilterOf(call);
+  return RunTextEdit(call, 0, true,
+                     [&](const BatchMap& map, std::string_view text, TextStore& store, std::string& out) {
+                       const TextEdit edit = RemoveBlocks(text, filter);
+                       if (edit.matched == 0) return store.Unchanged("no block matched", false);
+                       return store.Store(map, edit.text, Blocks(edit.matched) + " removed", out);
+                     });
+}
+
+int RunAdd(Invocation& call) {
+  const std::string* from = call.Option("--from");
+  const std::string source = from == nullptr ? "-" : *from;
+  const std::optional<std::string> addition = ReadSource(source, call.in);
+  if (!addition) {
+    call.err << "Error reading the file: " << SourceName(source) << ".\n";
+    return kExitFailure;
+  }
+  if (AppendBlocks({}, *addition).matched == 0) {
+    call.err << kProgramName << ": " << SourceName(source) << " holds no entity block ({ ... })\n";
+    return kExitFailure;
+  }
+  return RunTextEdit(call, 0, false,
+                     [&](const BatchMap& map, std::string_view text, TextStore& store, std::string& out) {
+                       const TextEdit edit = AppendBlocks(text, *addition);
+                       return store.Store(map, edit.text, Blocks(edit.changed) + " added", out);
+                     });
+}
+
+int RunExport(Invocation& call) {
+  const std::string* target = call.Option("-o");
+  std::error_code error;
+  const bool toFolder = target != nullptr && *target != "-" &&
+                        (call.operands.size() > 1 || std::filesystem::is_directory(*target, error) ||
+                         std::filesystem::is_directory(call.operands[0], error));
+  if (!toFolder) {
+    if (call.operands.size() > 1) throw UsageError("several maps need -o FOLDER");
+    const std::string& path = call.operands[0];
+    MapReader reader(true);
+    if (!reader.Load({CString(), CString(path)})) {
+      reader.Messages().Flush(false, call.out, call.err);
+      return kExitFailure;
+    }
+    const std::string_view text = StoredText(reader.Map());
+    if (target == nullptr || *target == "-") return WriteOut(call, text);
+    if (std::filesystem::equivalent(path, *target, error)) {
+      call.err << kProgramName << ": " << *target
+               << " is the map being read; its entity text is not written over it.\n";
+      return kExitFailure;
+    }
+    switch (SaveEntityTextFile(SystemFileSystem(), CString(*target), text)) {
+      case TextFileResult::kWritten: return kExitSuccess;
+      case TextFileResult::kIsAMap:
+        call.err << kProgramName << ": " << *target
+                 << " is a map (it starts with a BSP header); entity text is not written over a map.\n";
+        return kExitFailure;
+      case TextFileResult::kNotOpened:
+      case TextFileResult::kNotWritten: break;
+    }
+    call.err << "Error writing the file: " << *target << ".\n";
+    const std::string reason = WhyNotSavable(CString(*target));
+    if (!reason.empty()) call.err << "(" << reason << ")\n";
+    return kExitFailure;
+  }
+
+  // One NAME.ent per map in the folder, made when it is not there yet.
+  if (!std::filesystem::is_directory(*target, error)) {
+    std::filesystem::create_directories(*target, error);
+    if (error) {
+      call.err << kProgramName << ": cannot make the folder " << *target << " (" << error.message() << ")\n";
+      return kExitFailure;
+    }
+  }
+  BatchEditor lister(false, false);
+  const ExpandedMaps maps = ExpandMaps(call, lister, 0);
+  MapReader reader(true);
+  std::map<std::string, std::string> written;  // .ent file -> the map it holds
+  return RunBatch(call, maps, reader.Messages(), BatchKind::kReading, false,
+                  [&](const BatchMap& map, std::string& /*output*/) {
+                    if (!reader.Load(map)) return MapOutcome::Failed();
+                    TerminalMessages& messages = reader.Messages();
+                    const std::string file = EntFileFor(*target, map);
+                    if (const auto it = written.find(file); it != written.end()) {
+                      messages.ShowMessage(CString("not exported: " + file + " already holds " + it->second));
+                      return MapOutcome::Failed();
+                    }
+                    switch (SaveEntityTextFile(SystemFileSystem(), CString(file), StoredText(reader.Map()))) {
+                      case TextFileResult::kWritten:
+                        written.emplace(file, map.Path().Str());
+                        messages.ShowMessage(CString("exported to " + file));
+                        return MapOutcome{};
+                      case TextFileResult::kIsAMap:
+                        messages.ShowMessage(CString("not exported: " + file + " is a map"));
+                        return MapOutcome::Failed();
+                      case TextFileResult::kNotOpened:
+                      case TextFileResult::kNotWritten: break;
+                    }
+                    messages.ShowMessage(CString("Error writing the file: " + file + "."));
+                    const std::string reason = WhyNotSavable(CString(file));
+                    if (!reason.empty()) messages.ShowMessage(CString("(" + reason + ")"));
+                    return MapOutcome::Failed();
+                  });
+}
+
+namespace {
+
+// The text an import stores: what the editor's Save would make of it, or
+// with --exact the bytes as they are.
+struct ImportText {
+  std::string source;  // the file's bytes, less a final NUL
+  std::string lump;    // the lump's text, without its NUL
+};
+
+// Reads `sourcePath` for an import; false (the reason printed or held) when it cannot.
+std::optional<ImportText> ReadImport(const std::string& sourcePath, std::istream& in, bool exact,
+                                     const std::function<void(const std::string&)>& fail) {
+  std::optional<std::string> bytes = ReadSource(sourcePath, in);
+  if (!bytes) {
+    std::string reason;
+    if (sourcePath != "-") reason = WhyNotReadable(CString(sourcePath));
+    fail("Error reading the file: " + SourceName(sourcePath) + "." + (reason.empty() ? "" : "\n(" + reason + ")"));
+    return std::nullopt;
+  }
+  // ripent ends its .ent files with the lump's own NUL: that one is the
+  // terminator, not text.
+  if (!bytes->empty() && bytes->back() == '\0') bytes->pop_back();
+  // The editor's text ends at its first NUL; cutting there silently would
+  // drop whatever follows, so such input is refused instead.
+  if (bytes->find('\0') != std::string::npos) {
+    fail(std::string(kProgramName) + ": " + SourceName(sourcePath) +
+         " holds a NUL byte, which entity text cannot hold.");
+    return std::nullopt;
+  }
+  ImportText text{*bytes, *bytes};
+  if (!exact) {
+    CString lump(*bytes);
+    ToLumpText(lump);
+    text.lump = lump.Str();
+  }
+  return text;
+}
+
+// Whether the map's entity lump already holds exactly `lump` and its NUL.
+bool LumpHolds(const CBspFile& map, std::string_view lump) {
+  const std::span<const unsigned char> stored = map.EntityLumpBytes();
+  return stored.size() == lump.size() + 1 && stored.back() == 0 &&
+         std::memcmp(stored.data(), lump.data(), lump.size()) == 0;
+}
+
+}  // namespace
+
+int RunImport(Invocation& call) {
+  const bool exact = call.Has("--exact");
+  const std::string* folder = call.Option("--from");
+  if (folder == nullptr && call.operands.size() != 2) {
+    throw UsageError(call.operands.size() < 2 ? "import needs MAP FILE, or --from FOLDER MAP..."
+                                              : "several maps need --from FOLDER");
+  }
+  std::error_code error;
+  if (folder != nullptr && !std::filesystem::is_directory(*folder, error)) {
+    throw UsageError("--from needs a folder of .ent files, not '" + *folder + "'");
+  }
+  std::optional<ImportText> single;
+  std::string singleSource;
+  if (folder == nullptr) {
+    singleSource = call.operands[1];
+    single = ReadImport(singleSource, call.in, exact, [&](const std::string& line) { call.err << line << '\n'; });
+    if (!single) return kExitFailure;
+    call.operands.pop_back();
+  }
+
+  BatchEditor lister(false, false);
+  // import MAP FILE names one map, whatever is at its path.
+  ExpandedMaps maps = folder != nullptr ? ExpandMaps(call, lister, 0) : ExpandedMaps{{SplitMapPath(call.operands[0])}};
+  maps.nameEachMap = folder != nullptr;
+  MapReader reader(false);
+  TextStore store(call, reader);
+  store.SetNamesMaps(maps.nameEachMap);
+  const SaveBatch batch(SystemFileSystem());
+  return RunBatch(call, maps, reader.Messages(), store.DryRun() ? BatchKind::kDryRun : BatchKind::kWriting, false,
+                  [&](const BatchMap& map, std::string& output) {
+                    TerminalMessages& messages = reader.Messages();
+                    std::optional<ImportText> text = single;
+                    const std::string source = folder ? EntFileFor(*folder, map) : singleSource;
+                    if (!text) {
+                      text = ReadImport(source, call.in, exact,
+                                        [&](const std::string& line) { messages.ShowMessage(CString(line)); });
+                      if (!text) return MapOutcome::Failed();
+                    }
+                    if (!reader.Load(map)) return MapOutcome::Failed();
+                    if (LumpHolds(reader.Map(), text->lump)) {
+                      return store.Unchanged("its entity lump already holds this text", true);
+                    }
+                    return store.Store(map, text->lump, {}, output, text->source, source == "-" ? "<stdin>" : source);
+                  });
+}
+
+}  // namespace lw
