@@ -1,6 +1,7 @@
 // Delete All against its floors: one pass over a 4 MiB display text against
 // one scan of that text for the search string, and `delete-all` over a folder
-// of 1,000 small maps against copying that folder.
+// of 1,000 small maps against copying that folder; `set` and `remove` over
+// that folder against `delete-all`, `count` and `get` against `find`.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -196,6 +197,51 @@ void BM_DeleteAllFolderCli(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(folder.bytesTotal));
 }
 BENCHMARK(BM_DeleteAllFolderCli)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+// The operator's commands over the same folder in the same run: set and
+// remove edit the stored text and save, as delete-all saves; count and get
+// read what find reads.
+void RunOverWork(benchmark::State& state, const std::vector<std::string>& command, bool writes, int expected) {
+  MapFolder& folder = Folder();
+  std::vector<std::string> args = command;
+  args.push_back(folder.work.string());  // options may stand anywhere after the command
+  if (!writes) folder.LayWork();
+  for (auto _ : state) {
+    state.PauseTiming();
+    if (writes) folder.LayWork();
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    state.ResumeTiming();
+    if (lw::RunCli(args, in, out, err) != expected) state.SkipWithError(err.str().c_str());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(folder.bytesTotal));
+}
+
+void BM_SetFolderCli(benchmark::State& state) {
+  RunOverWork(state, {"set", "skyname", "space", "--class", "worldspawn"}, true, lw::kExitSuccess);
+}
+BENCHMARK(BM_SetFolderCli)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+void BM_RemoveFolderCli(benchmark::State& state) {
+  RunOverWork(state, {"remove", "--class", std::string(kNeedle)}, true, lw::kExitSuccess);
+}
+BENCHMARK(BM_RemoveFolderCli)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+void BM_FindFolderCli(benchmark::State& state) {
+  RunOverWork(state, {"find", std::string(kNeedle)}, false, lw::kExitSuccess);
+}
+BENCHMARK(BM_FindFolderCli)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+void BM_CountFolderCli(benchmark::State& state) {
+  RunOverWork(state, {"count", "--class", std::string(kNeedle)}, false, lw::kExitSuccess);
+}
+BENCHMARK(BM_CountFolderCli)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+void BM_GetFolderCli(benchmark::State& state) {
+  RunOverWork(state, {"get", "origin", "--class", std::string(kNeedle)}, false, lw::kExitSuccess);
+}
+BENCHMARK(BM_GetFolderCli)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
 // The floor: the folder copied by the library, and by a read and a write of
 // every file.
