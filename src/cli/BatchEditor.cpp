@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "platform/FilePattern.h"
 #include "platform/Paths.h"
 
 namespace lw {
@@ -70,7 +71,7 @@ std::vector<BatchMap> ExpandMapOperands(BatchEditor& editor, const std::vector<s
     const CString folder = AsMapFolder(operand);
     const size_t before = maps.size();
     for (const CString& name : editor.ListMaps(folder)) {
-      const auto matches = [&](const std::string& pattern) { return GlobMatches(pattern, name.View()); };
+      const auto matches = [&](const std::string& pattern) { return MatchesFilePattern(name.View(), pattern); };
       if (std::none_of(excluded.begin(), excluded.end(), matches)) maps.push_back({folder, name});
     }
     if (maps.size() == before) emptyFolders.push_back(operand);
@@ -82,64 +83,6 @@ BatchMap SplitMapPath(const std::string& operand) {
   const CString path(operand);
   const CString name = FileNameOf(path);
   return {path.Left(path.GetLength() - name.GetLength()), name};
-}
-
-bool GlobMatches(std::string_view pattern, std::string_view name) {
-  // The classic backtracking match: on a mismatch, the last '*' takes one
-  // more byte.
-  size_t p = 0;
-  size_t n = 0;
-  size_t starP = std::string_view::npos;
-  size_t starN = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && pattern[p] == '*') {
-      starP = p++;
-      starN = n;
-      continue;
-    }
-    if (p < pattern.size()) {
-      if (pattern[p] == '?') {
-        ++p;
-        ++n;
-        continue;
-      }
-      if (pattern[p] == '[') {
-        size_t q = p + 1;
-        const bool negated = q < pattern.size() && (pattern[q] == '!' || pattern[q] == '^');
-        if (negated) ++q;
-        bool inSet = false;
-        const size_t first = q;
-        while (q < pattern.size() && (pattern[q] != ']' || q == first)) {
-          if (q + 2 < pattern.size() && pattern[q + 1] == '-' && pattern[q + 2] != ']') {
-            inSet = inSet || (name[n] >= pattern[q] && name[n] <= pattern[q + 2]);
-            q += 3;
-          } else {
-            inSet = inSet || name[n] == pattern[q];
-            ++q;
-          }
-        }
-        if (q < pattern.size() && inSet != negated) {
-          p = q + 1;
-          ++n;
-          continue;
-        }
-        if (q >= pattern.size() && name[n] == '[') {  // no closing ']': a plain '['
-          ++p;
-          ++n;
-          continue;
-        }
-      } else if (pattern[p] == name[n]) {
-        ++p;
-        ++n;
-        continue;
-      }
-    }
-    if (starP == std::string_view::npos) return false;
-    p = starP + 1;
-    n = ++starN;
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
 }
 
 BatchProgress::BatchProgress(std::ostream& err, bool shown, size_t total)

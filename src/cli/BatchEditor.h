@@ -2,7 +2,6 @@
 
 #include <iosfwd>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "cli/TerminalMessages.h"
@@ -68,7 +67,8 @@ class BatchEditor {
 CString AsMapFolder(const std::string& operand);
 
 // The maps the operands name, in order. A folder stands for every map the
-// editor lists there but those whose names match a pattern of `excluded`;
+// editor lists there but those whose names match a pattern of `excluded`
+// (MatchesFilePattern);
 // folders that list none are added to `emptyFolders`.
 std::vector<BatchMap> ExpandMapOperands(BatchEditor& editor, const std::vector<std::string>& operands,
                                         std::vector<std::string>& emptyFolders,
@@ -76,10 +76,6 @@ std::vector<BatchMap> ExpandMapOperands(BatchEditor& editor, const std::vector<s
 
 // A map operand as the folder and the name the editor would list it under.
 BatchMap SplitMapPath(const std::string& operand);
-
-// Whether `name` matches the shell pattern `pattern` (`*`, `?`, `[...]`),
-// byte by byte and case-sensitive.
-bool GlobMatches(std::string_view pattern, std::string_view name);
 
 // "[12/1000] de_dust.bsp" on standard error, redrawn in place, while a batch
 // of more than one map runs on a terminal. Elsewhere it prints nothing.

@@ -6,37 +6,10 @@
 #include <string_view>
 
 #include "platform/DirectoryListing.h"
+#include "platform/FilePattern.h"
 
 namespace lw {
 namespace {
-
-char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// '*' takes any run of bytes, '?' any one byte, letters match in either case.
-// On a mismatch the last '*' takes one byte more, which keeps this linear in
-// practice and never exponential.
-bool MatchesPattern(std::string_view name, std::string_view pattern) {
-  size_t n = 0;
-  size_t p = 0;
-  size_t starAt = std::string_view::npos;
-  size_t resumeAt = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && pattern[p] == '*') {
-      starAt = p++;
-      resumeAt = n;
-    } else if (p < pattern.size() && (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
-      ++p;
-      ++n;
-    } else if (starAt != std::string_view::npos) {
-      p = starAt + 1;
-      n = ++resumeAt;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
 
 bool IsDirectoryEntry(const std::string& folder, const dirent& entry) {
   if (entry.d_type == DT_DIR) return true;
@@ -61,7 +34,7 @@ std::vector<DirectoryEntry> ListDirectory(const CString& pattern) {
   while (const dirent* entry = readdir(dir)) {
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
-    if (!MatchesPattern(name, namePattern)) continue;
+    if (!MatchesFilePattern(name, namePattern)) continue;
     entries.push_back(DirectoryEntry{CString(name), IsDirectoryEntry(folder, *entry)});
   }
   closedir(dir);
