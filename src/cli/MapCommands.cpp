@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <map>
 #include <ostream>
-#include <set>
 #include <sstream>
 
 #include "bsp/CBspFile.h"
@@ -14,6 +13,7 @@
 #include "entities/EntityBlocks.h"
 #include "entities/EntityText.h"
 #include "platform/FailureReason.h"
+#include "platform/Paths.h"
 
 namespace lw {
 namespace {
@@ -256,9 +256,12 @@ int RunAdd(Invocation& call) {
 int RunExport(Invocation& call) {
   const std::string* target = call.Option("-o");
   std::error_code error;
-  const bool toFolder = target != nullptr && *target != "-" &&
-                        (call.operands.size() > 1 || std::filesystem::is_directory(*target, error) ||
-                         std::filesystem::is_directory(call.operands[0], error));
+  // A folder: named as one ("backup/"), already one, or the only place for
+  // several maps' texts.
+  const bool toFolder =
+      target != nullptr && *target != "-" &&
+      (call.operands.size() > 1 || target->back() == '/' || target->back() == kPathSeparator ||
+       std::filesystem::is_directory(*target, error) || std::filesystem::is_directory(call.operands[0], error));
   if (!toFolder) {
     if (call.operands.size() > 1) throw UsageError("several maps need -o FOLDER");
     const std::string& path = call.operands[0];
