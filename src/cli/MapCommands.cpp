@@ -256,6 +256,7 @@ int RunAdd(Invocation& call) {
 int RunExport(Invocation& call) {
   const std::string* target = call.Option("-o");
   std::error_code error;
+  if (target != nullptr && target->empty()) throw UsageError("-o needs a file or folder name");
   // A folder: named as one ("backup/"), already one, or the only place for
   // several maps' texts.
   const bool toFolder =
