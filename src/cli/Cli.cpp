@@ -277,10 +277,7 @@ int RunDeleteAll(Invocation& call) {
           PrintFound(output, map, found);
           messages.ShowMessage(FormatString("%d entities containing the string\n\"%s\"\nwould be deleted.",
                                             result.count, needle.GetString()));
-          std::ostringstream findings;
-          const bool allowed = MayStore(result.text, ModelCount(dlg.MapFile()), MaxEntities(call), map.Path().Str(),
-                                        call.Has("--force"), findings);
-          if (!allowed || !call.quiet) call.err << findings.str();
+          const bool allowed = CheckBeforeSave(call, result.text, dlg.MapFile(), map.Path().Str());
           if (!allowed) {
             messages.ShowMessage("It would not be saved: the text left has errors (--force stores it all the same).");
             return MapOutcome::Failed();
@@ -295,10 +292,8 @@ int RunDeleteAll(Invocation& call) {
         editor.View().TypeSearch(needle);
         dlg.OnDeleteAll();
         if (!editor.View().Entities().GetModify()) return unchanged();
-        std::ostringstream findings;
-        const bool allowed = MayStore(editor.View().Entities().LiveText(), ModelCount(dlg.MapFile()), MaxEntities(call),
-                                      map.Path().Str(), call.Has("--force"), findings);
-        if (!allowed || !call.quiet) call.err << findings.str();
+        const bool allowed =
+            CheckBeforeSave(call, editor.View().Entities().LiveText(), dlg.MapFile(), map.Path().Str());
         if (!allowed) {
           messages.ShowMessage("Not saved: the text left has errors (--force stores it all the same).");
           return MapOutcome::Failed();

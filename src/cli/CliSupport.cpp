@@ -6,9 +6,11 @@
 #include <fstream>
 #include <istream>
 #include <ostream>
+#include <sstream>
 
 #include "bsp/BspHeader.h"
 #include "bsp/CBspFile.h"
+#include "cli/CheckCommand.h"
 #include "entities/EntityCheck.h"
 #include "platform/FailureReason.h"
 #include "platform/Paths.h"
@@ -171,6 +173,13 @@ size_t MaxEntities(const Invocation& call) {
     throw UsageError("--max-entities needs a number above 0, not '" + *value + "'");
   }
   return limit;
+}
+
+bool CheckBeforeSave(Invocation& call, std::string_view text, const CBspFile& map, const std::string& sourceName) {
+  std::ostringstream findings;
+  const bool allowed = MayStore(text, ModelCount(map), MaxEntities(call), sourceName, call.Has("--force"), findings);
+  if (!allowed || !call.quiet) call.err << findings.str();
+  return allowed;
 }
 
 }  // namespace lw

@@ -4,11 +4,9 @@
 #include <filesystem>
 #include <map>
 #include <ostream>
-#include <sstream>
 
 #include "bsp/CBspFile.h"
 #include "bsp/EntityTextFile.h"
-#include "cli/CheckCommand.h"
 #include "cli/UnifiedDiff.h"
 #include "entities/EntityBlocks.h"
 #include "entities/EntityText.h"
@@ -81,10 +79,8 @@ class TextStore {
     TerminalMessages& messages = reader_.Messages();
     CBspFile& file = reader_.Map();
     const CString path = map.Path();
-    std::ostringstream findings;
-    const bool allowed = MayStore(checkedText.empty() ? newText : checkedText, ModelCount(file), MaxEntities(call_),
-                                  checkedName.empty() ? path.Str() : checkedName, call_.Has("--force"), findings);
-    if (!allowed || !call_.quiet) call_.err << findings.str();
+    const bool allowed = CheckBeforeSave(call_, checkedText.empty() ? newText : checkedText, file,
+                                         checkedName.empty() ? path.Str() : checkedName);
     if (!allowed) {
       // A run over named maps has each map's messages under its name.
       messages.ShowMessage(CString((namesMaps_ ? std::string() : std::string(kProgramName) + ": " + path.Str() + " ") +
@@ -410,12 +406,14 @@ int RunImport(Invocation& call) {
   return RunBatch(call, maps, reader.Messages(), store.DryRun() ? BatchKind::kDryRun : BatchKind::kWriting, false,
                   [&](const BatchMap& map, std::string& output) {
                     TerminalMessages& messages = reader.Messages();
-                    std::optional<ImportText> text = single;
+                    std::optional<ImportText> fromFolder;
+                    const ImportText* text = single ? &*single : nullptr;
                     const std::string source = folder ? EntFileFor(*folder, map) : singleSource;
-                    if (!text) {
-                      text = ReadImport(source, call.in, exact,
-                                        [&](const std::string& line) { messages.ShowMessage(CString(line)); });
-                      if (!text) return MapOutcome::Failed();
+                    if (text == nullptr) {
+                      fromFolder = ReadImport(source, call.in, exact,
+                                              [&](const std::string& line) { messages.ShowMessage(CString(line)); });
+                      if (!fromFolder) return MapOutcome::Failed();
+                      text = &*fromFolder;
                     }
                     if (!reader.Load(map)) return MapOutcome::Failed();
                     if (LumpHolds(reader.Map(), text->lump)) {
