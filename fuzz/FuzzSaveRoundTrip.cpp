@@ -1,6 +1,8 @@
 // Load, edit, save, load again on arbitrary map bytes: every lump other than
-// the entity lump comes back byte-identical, the entity lump holds the new
-// text and the map reads with the layout it had; a map that fails to load or
+// the entity lump comes back byte-identical (those of an extended header and
+// a BSPX block too, found where the engine finds them), so do the bytes no
+// table describes, the entity lump holds the new text and the map reads with
+// the layout it had; a map that fails to load or
 // save is left exactly as it was. Saves replace the map or write into it.
 #include <cstdint>
 #include <cstring>
@@ -10,6 +12,8 @@
 #include "bsp/BspHeader.h"
 #include "bsp/BspLayout.h"
 #include "bsp/CBspFile.h"
+#include "bsp/MapExtras.h"
+#include "bsp/SavePlan.h"
 #include "entities/EntityText.h"
 #include "support/MemoryFileSystem.h"
 
@@ -81,6 +85,53 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     }
   }
 
+  // The extended header and the BSPX block are found again, each lump with
+  // its bytes, and so are the bytes no table describes.
+  const lw::MapExtras oldExtras = lw::FindMapExtras(*before, Bytes(original));
+  const lw::MapExtras newExtras = lw::FindMapExtras(*after, Bytes(written));
+  if (!newExtras.fault.empty() || oldExtras.extended.has_value() != newExtras.extended.has_value() ||
+      oldExtras.bspx.has_value() != newExtras.bspx.has_value()) {
+    __builtin_trap();
+  }
+  const auto sameBytes = [&](const lw::BspLump& oldLump, const lw::BspLump& newLump) {
+    const auto oldBytes = lw::LumpBytes(Bytes(original), oldLump);
+    const auto newBytes = lw::LumpBytes(Bytes(written), newLump);
+    return oldBytes.size() == newBytes.size() &&
+           (oldBytes.empty() || std::memcmp(oldBytes.data(), newBytes.data(), oldBytes.size()) == 0);
+  };
+  if (oldExtras.extended) {
+    for (size_t i = 0; i < oldExtras.extended->lumps.size(); ++i) {
+      if (!sameBytes(oldExtras.extended->lumps[i], newExtras.extended->lumps[i])) __builtin_trap();
+    }
+  }
+  if (oldExtras.bspx) {
+    if (oldExtras.bspx->lumps.size() != newExtras.bspx->lumps.size()) __builtin_trap();
+    for (size_t i = 0; i < oldExtras.bspx->lumps.size(); ++i) {
+      if (oldExtras.bspx->lumps[i].storedName != newExtras.bspx->lumps[i].storedName ||
+          !sameBytes(oldExtras.bspx->lumps[i].lump, newExtras.bspx->lumps[i].lump)) {
+        __builtin_trap();
+      }
+    }
+  }
+  const auto looseBytes = [](const std::string& file, const lw::BspHeader& header, int index,
+                             const lw::MapExtras& extras) {
+    std::string joined;
+    const lw::MapTables tables{header, index, extras};
+    const auto read = [&file](std::uint64_t offset, std::span<unsigned char> into) {
+      if (offset > file.size() || file.size() - offset < into.size()) return false;
+      if (!into.empty()) std::memcpy(into.data(), file.data() + offset, into.size());
+      return true;
+    };
+    for (const lw::FileBytes& loose : lw::FindLooseBytes(tables, file.size(), read)) {
+      joined += file.substr(static_cast<size_t>(loose.offset), loose.length);
+      joined += '|';
+    }
+    return joined;
+  };
+  if (looseBytes(original, *before, entityIndex, oldExtras) != looseBytes(written, *after, entityIndex, newExtras)) {
+    __builtin_trap();
+  }
+
   // The saved map loads again with the same entity lump.
   lw::test::MemoryFileSystem savedFiles;
   savedFiles.files["map.bsp"] = written;
@@ -88,9 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   if (reloaded.LoadMap("map.bsp") != 0 || reloaded.EntityLumpIndex() != entityIndex) __builtin_trap();
 
   // The object's image now matches the file, so a second save writes what a
-  // save after loading the file again writes. (A rebuilt map is padded to
-  // the compilers' alignment; a save of the compilers' layout adds none, so
-  // the two files may differ in that padding.)
+  // save after loading the file again writes.
   lw::CString again = text;
   lw::CString afterReload = text;
   if (map.SaveMap("map.bsp", again) != 0 || reloaded.SaveMap("map.bsp", afterReload) != 0) __builtin_trap();

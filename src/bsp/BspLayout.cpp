@@ -2,14 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <string_view>
 
 namespace lw {
 namespace {
 
 constexpr std::int64_t kMaxPadding = kLumpAlignment - 1;
-constexpr std::int64_t kMaxFieldValue = std::numeric_limits<std::int32_t>::max();
 constexpr std::string_view kClassnameKey = "\"classname\"";
 // A plane record: normal (3 floats), distance (float), type (int32).
 constexpr size_t kPlaneRecordSize = 20;
@@ -17,10 +15,6 @@ constexpr size_t kPlaneTypeField = 16;
 constexpr std::int32_t kMaxPlaneType = 5;
 constexpr size_t kPlaneRecordsChecked = 4096;
 static_assert(kPlaneBytesChecked == kPlaneRecordsChecked * kPlaneRecordSize);
-
-std::int64_t AlignUp(std::int64_t position) {
-  return (position + kLumpAlignment - 1) / kLumpAlignment * kLumpAlignment;
-}
 
 }  // namespace
 
@@ -130,33 +124,13 @@ bool IsStandardLayout(const BspHeader& header, std::span<const unsigned char> im
   return padding && AllZero(bytesOf(padding->afterEntities)) && AllZero(bytesOf(padding->afterTextures));
 }
 
-std::optional<CompilerLayout> PlanCompilerLayout(const BspHeader& header, int entityIndex, std::int64_t entityLength) {
-  CompilerLayout layout;
-  layout.header.version = header.version;
+bool IsInCompilerOrder(const BspHeader& header, int entityIndex) {
+  const BspLump& entities = header.lumps[static_cast<size_t>(entityIndex)];
   for (int index = 0; index < kLumpCount; ++index) {
-    if (index != entityIndex && index != kTexturesLump) layout.order.push_back(index);
+    if (index == entityIndex || index == kTexturesLump) continue;
+    if (header.lumps[static_cast<size_t>(index)].End() > entities.offset) return false;
   }
-  std::stable_sort(layout.order.begin(), layout.order.end(), [&header](int a, int b) {
-    return header.lumps[static_cast<size_t>(a)].offset < header.lumps[static_cast<size_t>(b)].offset;
-  });
-  layout.order.push_back(entityIndex);
-  layout.order.push_back(kTexturesLump);
-
-  std::int64_t position = static_cast<std::int64_t>(kBspHeaderSize);
-  for (const int index : layout.order) {
-    const std::int64_t length =
-        index == entityIndex ? entityLength : std::int64_t{header.lumps[static_cast<size_t>(index)].length};
-    // An empty lump gets the offset of the next lump, as the compilers do.
-    const std::int64_t offset = AlignUp(position);
-    if (offset > kMaxFieldValue || length > kMaxFieldValue) return std::nullopt;
-    auto& placed = layout.header.lumps[static_cast<size_t>(index)];
-    placed.offset = static_cast<std::int32_t>(offset);
-    placed.length = static_cast<std::int32_t>(length);
-    position = offset + length;
-  }
-  // The textures lump ends the file; an empty one sits after the padding.
-  layout.fileSize = static_cast<std::uint64_t>(layout.header.lumps[kTexturesLump].End());
-  return layout;
+  return header.lumps[kTexturesLump].offset >= entities.End();
 }
 
 }  // namespace lw

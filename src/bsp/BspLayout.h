@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <vector>
 
 #include "bsp/BspHeader.h"
 
@@ -69,15 +68,8 @@ std::optional<LayoutPadding> FindStandardLayoutPadding(const BspHeader& header, 
                                                        int entityIndex);
 bool AllZero(std::span<const unsigned char> bytes);
 
-// A fresh compiler layout for a map whose layout is not the standard one:
-// every lump but the entity and textures lumps in their present file order,
-// then the entity lump, then the textures lump, each at a multiple of 4.
-struct CompilerLayout {
-  BspHeader header;            // the new directory
-  std::vector<int> order;      // lump indices in file order
-  std::uint64_t fileSize = 0;  // total bytes, padding included
-};
-// Nothing when an offset would not fit the directory's 32-bit fields.
-std::optional<CompilerLayout> PlanCompilerLayout(const BspHeader& header, int entityIndex, std::int64_t entityLength);
+// Every lump but the entity and textures lumps ends before the entity lump
+// starts, and the textures lump starts after it ends, whatever lies between.
+bool IsInCompilerOrder(const BspHeader& header, int entityIndex);
 
 }  // namespace lw

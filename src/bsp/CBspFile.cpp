@@ -11,6 +11,8 @@
 
 #include "bsp/BspHeader.h"
 #include "bsp/BspLayout.h"
+#include "bsp/MapExtras.h"
+#include "bsp/SavePlan.h"
 #include "entities/EntityText.h"
 #include "platform/FileSave.h"
 #include "platform/ImageBuffer.h"
@@ -28,11 +30,10 @@ constexpr const char* kSavedText = "The file:  %s\nwas saved!";
 constexpr const char* kNotPutBackText =
     "\nThe map could not be put back as it was and may be damaged; restore it from a backup.";
 constexpr const char* kLayoutWouldChangeText =
-    "\nIts planes could not be told from its entity text once saved, so the game would read the map wrongly.";
+    "Its planes could not be told from its entity text once saved, so the game would read the map wrongly.";
 
 // The size field is a 32-bit count, so a larger file cannot be a map.
 constexpr std::uint64_t kMaxImageSize = std::numeric_limits<std::uint32_t>::max();
-constexpr std::int64_t kMaxFieldValue = std::numeric_limits<std::int32_t>::max();
 
 // A failure inside an operation, carrying the message to show at its boundary.
 struct OperationFailure {
@@ -47,22 +48,42 @@ struct OperationFailure {
   throw OperationFailure{message};
 }
 
-// A save's new bytes, decided before the disk is touched, and what the image
-// becomes once they are on disk.
+// A save's plan with the tables it writes, and what the image becomes once
+// the new bytes are on disk.
 struct NewMapBytes {
-  BspHeader header;  // the directory as written
+  SavePlan plan;
+  bool standard = false;
   std::array<unsigned char, kBspHeaderSize> headerBytes{};
-  // What follows the header: spans of the image and the text.
-  std::vector<std::span<const unsigned char>> rest;
-  // The whole new file, header included, when the layout is rebuilt.
-  std::optional<ImageBuffer> rebuilt;
+  std::array<unsigned char, kExtendedHeaderSize> extendedBytes{};
+  std::vector<unsigned char> bspxBytes;
+
+  NewMapBytes(SavePlan planned, bool inStandardLayout) : plan(std::move(planned)), standard(inStandardLayout) {
+    WriteBspHeader(plan.tables.header, headerBytes);
+    if (plan.tables.extras.extended) extendedBytes = ExtendedHeaderBytes(*plan.tables.extras.extended);
+    if (plan.tables.extras.bspx) bspxBytes = BspxTableBytes(*plan.tables.extras.bspx);
+  }
 
   // The pieces to write, in order. Made where the object stays put, since
-  // the first one lies inside it.
-  [[nodiscard]] std::vector<std::span<const unsigned char>> Pieces() const {
-    if (rebuilt) return {std::as_const(*rebuilt).Bytes()};
-    std::vector<std::span<const unsigned char>> pieces = {headerBytes};
-    pieces.insert(pieces.end(), rest.begin(), rest.end());
+  // some of them lie inside it.
+  [[nodiscard]] std::vector<std::span<const unsigned char>> Pieces(std::span<const unsigned char> image,
+                                                                   std::span<const unsigned char> lumpText) const {
+    static constexpr std::array<unsigned char, 4096> kZeros{};
+    std::vector<std::span<const unsigned char>> pieces;
+    for (const SavePiece& piece : plan.pieces) {
+      const auto length = static_cast<size_t>(piece.length);
+      switch (piece.source) {
+        case SavePiece::Source::kHeader: pieces.emplace_back(headerBytes); break;
+        case SavePiece::Source::kExtendedHeader: pieces.emplace_back(extendedBytes); break;
+        case SavePiece::Source::kBspxTable: pieces.emplace_back(bspxBytes); break;
+        case SavePiece::Source::kImage: pieces.push_back(image.subspan(static_cast<size_t>(piece.from), length)); break;
+        case SavePiece::Source::kText: pieces.push_back(lumpText); break;
+        case SavePiece::Source::kZeros:
+          for (size_t left = length; left > 0; left -= std::min(left, kZeros.size())) {
+            pieces.push_back(std::span(kZeros).first(std::min(left, kZeros.size())));
+          }
+          break;
+      }
+    }
     return pieces;
   }
 };
@@ -138,7 +159,12 @@ struct CBspFile::Impl {
   // Decoded from the image's header, kept equal to it.
   BspHeader header;
   int entityIndex = kEntitiesLump;
+  MapExtras extras;
   bool standardLayout = false;
+  bool compilerOrder = false;
+  std::vector<FileBytes> looseBytes;
+
+  [[nodiscard]] MapTables Tables() const { return {header, entityIndex, extras}; }
 
   BspLump& EntityLump() { return header.lumps[static_cast<size_t>(entityIndex)]; }
   [[nodiscard]] const unsigned char* EntityText() const {
@@ -153,7 +179,10 @@ struct CBspFile::Impl {
     image.Reset();
     header = BspHeader{};
     entityIndex = kEntitiesLump;
+    extras = MapExtras{};
     standardLayout = false;
+    compilerOrder = false;
+    looseBytes.clear();
   }
 
   // Room for a file of `size` bytes. A map loaded again (as after every
@@ -167,12 +196,13 @@ struct CBspFile::Impl {
   }
 
   void Check(const CString& path);
+  // The blocks beyond the lump table and the bytes no table describes, of
+  // the whole image.
+  void FindLayout();
   void ReadEntities(CFile& file, const CString& path, std::uint64_t size);
   void StoreHeader() { WriteBspHeader(header, image.Bytes()); }
 
   NewMapBytes PlanSave(std::span<const unsigned char> lumpText, const CString& fileName);
-  NewMapBytes PlanStandardSave(std::span<const unsigned char> lumpText);
-  NewMapBytes PlanRebuiltSave(std::span<const unsigned char> lumpText);
   void Adopt(NewMapBytes& saved, std::span<const unsigned char> lumpText);
 };
 
@@ -182,7 +212,20 @@ void CBspFile::Impl::Check(const CString& path) {
   entityIndex = FindEntityLumpIndex(header, bytes);
   CheckEntityLump(path, LumpBytes(bytes, EntityLump()));
   wholeImage = true;
-  standardLayout = IsStandardLayout(header, bytes, entityIndex);
+  FindLayout();
+}
+
+void CBspFile::Impl::FindLayout() {
+  const auto bytes = std::as_const(image).Bytes();
+  extras = FindMapExtras(header, bytes);
+  const MapTables tables = Tables();
+  standardLayout = SavesInStandardLayout(tables, bytes);
+  compilerOrder = IsInCompilerOrder(header, entityIndex);
+  looseBytes = FindLooseBytes(tables, bytes.size(), [bytes](std::uint64_t offset, std::span<unsigned char> into) {
+    if (offset > bytes.size() || bytes.size() - offset < into.size()) return false;
+    if (!into.empty()) std::memcpy(into.data(), bytes.data() + offset, into.size());
+    return true;
+  });
 }
 
 // The read-only load: the same checks as Check, on the bytes they need. A
@@ -228,11 +271,21 @@ void CBspFile::Impl::ReadEntities(CFile& file, const CString& path, std::uint64_
       standard = standard && AllZero(std::span(gap).first(part.length));
     }
   }
+  const ReadMapBytes readFile = [&](std::uint64_t offset, std::span<unsigned char> into) {
+    if (offset > size || size - offset < into.size()) return false;
+    if (into.empty()) return true;
+    file.Seek(offset);
+    return file.Read(into.data(), into.size()) == into.size();
+  };
   header = read;
   entityIndex = index;
+  extras = FindMapExtras(read, size, readFile);
+  const MapTables tables = Tables();
+  standardLayout = standard && ExtrasAllowStandardSave(tables);
+  compilerOrder = IsInCompilerOrder(header, entityIndex);
+  looseBytes = FindLooseBytes(tables, size, readFile);
   wholeImage = false;
   fileSize = size;
-  standardLayout = standard;
 }
 
 CBspFile::CBspFile(MessageSink& messages, FileSystem& files) : CFile(files), impl_(std::make_unique<Impl>(messages)) {}
@@ -279,71 +332,46 @@ const char* CBspFile::GetEntityText() const {
 }
 
 NewMapBytes CBspFile::Impl::PlanSave(std::span<const unsigned char> lumpText, const CString& fileName) {
-  NewMapBytes next = standardLayout ? PlanStandardSave(lumpText) : PlanRebuiltSave(lumpText);
+  const auto refuse = [&fileName](const std::string& why) {
+    CString refusal = FormatString(kSaveFailedText, fileName.GetString());
+    if (!why.empty()) refusal += CString("\n" + why);
+    return OperationFailure{refusal};
+  };
+  const MapTables tables = Tables();
+  const auto bytes = std::as_const(image).Bytes();
+  std::optional<NewMapBytes> next;
+  if (standardLayout) {
+    std::optional<SavePlan> plan = PlanStandardSave(tables, lumpText.size());
+    if (!plan) throw refuse({});
+    next.emplace(std::move(*plan), true);
+  } else {
+    PlannedSave planned = PlanKeepingSave(tables, bytes, lumpText);
+    if (!planned.plan) throw refuse(planned.refusal);
+    next.emplace(std::move(*planned.plan), false);
+  }
   // A save must not turn a swapped map into one that reads as standard, or
   // the other way round: the next save would write the text over the planes.
   const auto lumpAfter = [&](int index) {
     if (index == entityIndex) return lumpText;
-    const BspLump& lump = header.lumps[static_cast<size_t>(index)];
-    return LumpBytes(std::as_const(image).Bytes(), lump);
+    return LumpBytes(bytes, header.lumps[static_cast<size_t>(index)]);
   };
   if (FindEntityLumpIndex(lumpAfter(kEntitiesLump), lumpAfter(kPlanesLump)) != entityIndex) {
-    throw OperationFailure{FormatString(kSaveFailedText, fileName.GetString()) + kLayoutWouldChangeText};
+    throw refuse(kLayoutWouldChangeText);
   }
-  return next;
-}
-
-// The compilers' layout: the bytes before the entity lump, the text, then
-// the textures lump, which ends the file. Only the directory changes.
-NewMapBytes CBspFile::Impl::PlanStandardSave(std::span<const unsigned char> lumpText) {
-  const BspLump& entities = EntityLump();
-  const BspLump& textures = TexturesLump();
-  const auto textLength = static_cast<std::int64_t>(lumpText.size());
-  const std::int64_t texturesOffset = std::int64_t{entities.offset} + textLength;
-  if (textLength > kMaxFieldValue || texturesOffset > kMaxFieldValue ||
-      static_cast<std::uint64_t>(texturesOffset + textures.length) > kMaxImageSize) {
-    throw OperationFailure{};
-  }
-  NewMapBytes next;
-  next.header = header;
-  next.header.lumps[static_cast<size_t>(entityIndex)].length = static_cast<std::int32_t>(textLength);
-  next.header.lumps[kTexturesLump].offset = static_cast<std::int32_t>(texturesOffset);
-  WriteBspHeader(next.header, next.headerBytes);
-  const auto bytes = std::as_const(image).Bytes();
-  next.rest = {bytes.subspan(kBspHeaderSize, static_cast<size_t>(entities.offset) - kBspHeaderSize), lumpText,
-               LumpBytes(bytes, textures)};
-  return next;
-}
-
-// Any other layout is written afresh in the compilers' order, so that no
-// lump loses its bytes.
-NewMapBytes CBspFile::Impl::PlanRebuiltSave(std::span<const unsigned char> lumpText) {
-  const std::optional<CompilerLayout> layout =
-      PlanCompilerLayout(header, entityIndex, static_cast<std::int64_t>(lumpText.size()));
-  if (!layout || layout->fileSize > kMaxImageSize) throw OperationFailure{};
-  NewMapBytes next;
-  next.header = layout->header;
-  ImageBuffer& out = next.rebuilt.emplace(static_cast<size_t>(layout->fileSize));
-  std::memset(out.Data(), 0, out.Size());
-  WriteBspHeader(layout->header, out.Bytes());
-  for (const int index : layout->order) {
-    const BspLump& placed = layout->header.lumps[static_cast<size_t>(index)];
-    const unsigned char* from =
-        index == entityIndex ? lumpText.data() : image.Data() + header.lumps[static_cast<size_t>(index)].offset;
-    if (placed.length > 0) std::memcpy(out.Data() + placed.offset, from, static_cast<size_t>(placed.length));
-  }
-  return next;
+  return std::move(*next);
 }
 
 // The image becomes what was written, so that the next save starts from the
 // file as it now is.
 void CBspFile::Impl::Adopt(NewMapBytes& saved, std::span<const unsigned char> lumpText) {
-  if (saved.rebuilt) {
-    header = saved.header;
-    image = std::move(*saved.rebuilt);
+  if (!saved.standard) {
+    ImageBuffer written(static_cast<size_t>(saved.plan.fileSize));
+    ReadPlanned(saved.plan, std::as_const(image).Bytes(), lumpText, 0, written.Bytes());
+    image = std::move(written);
+    header = saved.plan.tables.header;
   } else {
     const std::int32_t oldTexturesOffset = TexturesLump().offset;
-    header = saved.header;
+    header = saved.plan.tables.header;
     const BspLump& entities = EntityLump();
     const BspLump& textures = TexturesLump();
     const auto textureBytes = static_cast<size_t>(textures.length);
@@ -361,7 +389,7 @@ void CBspFile::Impl::Adopt(NewMapBytes& saved, std::span<const unsigned char> lu
     std::memcpy(image.Data() + entities.offset, lumpText.data(), lumpText.size());
     StoreHeader();
   }
-  standardLayout = IsStandardLayout(header, std::as_const(image).Bytes(), entityIndex);
+  FindLayout();
 }
 
 int CBspFile::SaveMap(const CString& path, CString& text) {
@@ -392,7 +420,7 @@ int CBspFile::SaveLump(const CString& path, const std::function<std::span<const 
     const std::span<const unsigned char> lumpText = lumpTextOnceHeld();
     NewMapBytes next = self.PlanSave(lumpText, fileName);
     CString savedMessage = FormatString(kSavedText, fileName.GetString());
-    save.Commit(next.Pieces());
+    save.Commit(next.Pieces(std::as_const(self.image).Bytes(), lumpText));
     // Growing the image may fail for want of memory; the map is saved by
     // then, so the image is let go and the next load reads the map afresh.
     try {
@@ -450,5 +478,17 @@ CBspFile::LumpInfo CBspFile::Lump(int index) const {
 }
 
 bool CBspFile::HasStandardLayout() const { return impl_->loaded && impl_->standardLayout; }
+
+bool CBspFile::HasCompilerOrder() const { return impl_->loaded && impl_->compilerOrder; }
+
+const MapExtras& CBspFile::Extras() const {
+  static const MapExtras kNone;
+  return impl_->loaded ? impl_->extras : kNone;
+}
+
+std::span<const FileBytes> CBspFile::LooseBytes() const {
+  if (!impl_->loaded) return {};
+  return impl_->looseBytes;
+}
 
 }  // namespace lw

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "bsp/BspLayout.h"
+#include "bsp/MapExtras.h"
 #include "platform/CFile.h"
 #include "platform/CString.h"
 #include "platform/FileSystem.h"
@@ -60,7 +62,18 @@ class CBspFile : public CFile {
   [[nodiscard]] std::uint32_t ImageSize() const;
   [[nodiscard]] int EntityLumpIndex() const;  // 0, or 1 for swapped directories
   [[nodiscard]] LumpInfo Lump(int index) const;
+  // Saved as the compile tools lay a map out: only the entity lump and the
+  // textures lump after it move.
   [[nodiscard]] bool HasStandardLayout() const;
+  // Every lump but the textures lump lies before the entity lump, and the
+  // textures lump after it.
+  [[nodiscard]] bool HasCompilerOrder() const;
+  // The extended header and the BSPX block, and why they keep the map from
+  // being saved, if they do.
+  [[nodiscard]] const MapExtras& Extras() const;
+  // The bytes outside every lump and table that are not zero padding; a
+  // save keeps them.
+  [[nodiscard]] std::span<const FileBytes> LooseBytes() const;
 
  private:
   int SaveLump(const CString& path, const std::function<std::span<const unsigned char>()>& lumpTextOnceHeld);

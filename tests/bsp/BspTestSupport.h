@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -46,6 +48,44 @@ inline std::string ExpectedSave(const std::string& original, std::string_view lu
   expected += '\0';
   expected += LumpOf(original, textures);
   return expected;
+}
+
+// Every block of bytes the tables of a map point at, as Xash3D FWGS finds
+// them, read independently of src/bsp: "lump N" for the 15 lumps,
+// "extended N" for the lumps of an extended header ("XASH", version 4, right
+// after the lump table), "bspx NAME" for those of a BSPX block (at the end of
+// the last lump rounded up to 4). "bspx at" holds the block's offset.
+inline std::map<std::string, std::string> MapBlocks(const std::string& bytes) {
+  std::map<std::string, std::string> blocks;
+  const TestDirectory lumps = ReadDirectory(bytes);
+  std::int64_t end = 0;
+  for (int index = 0; index < mapwriter::kLumpCount; ++index) {
+    blocks["lump " + std::to_string(index)] = LumpOf(bytes, lumps[static_cast<size_t>(index)]);
+    end = std::max(end, lumps[static_cast<size_t>(index)].End());
+  }
+  if (bytes.size() >= mapwriter::kHeaderBytes + mapwriter::kExtendedHeaderBytes &&
+      mapwriter::ReadInt32At(bytes, mapwriter::kHeaderBytes) == 0x48534158 &&
+      mapwriter::ReadInt32At(bytes, mapwriter::kHeaderBytes + 4) == 4) {
+    for (int index = 0; index < mapwriter::kExtendedLumpCount; ++index) {
+      const TestLump lump{mapwriter::ReadInt32At(bytes, mapwriter::ExtendedOffsetField(index)),
+                          mapwriter::ReadInt32At(bytes, mapwriter::ExtendedLengthField(index))};
+      blocks["extended " + std::to_string(index)] = LumpOf(bytes, lump);
+      end = std::max(end, lump.End());
+    }
+  }
+  const auto at = static_cast<size_t>((end + 3) / 4 * 4);
+  if (bytes.size() >= at + 8 && bytes.compare(at, 4, "BSPX") == 0) {
+    blocks["bspx at"] = std::to_string(at);
+    const std::int32_t count = mapwriter::ReadInt32At(bytes, at + 4);
+    for (std::int32_t lump = 0; lump < count; ++lump) {
+      const size_t entry = at + 8 + mapwriter::kBspxEntryBytes * static_cast<size_t>(lump);
+      const std::string name = bytes.substr(entry, mapwriter::kBspxNameBytes).c_str();
+      const TestLump where{mapwriter::ReadInt32At(bytes, entry + mapwriter::kBspxNameBytes),
+                           mapwriter::ReadInt32At(bytes, entry + mapwriter::kBspxNameBytes + 4)};
+      blocks["bspx " + name] = LumpOf(bytes, where);
+    }
+  }
+  return blocks;
 }
 
 }  // namespace lw::test

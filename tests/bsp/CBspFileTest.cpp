@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -257,44 +258,79 @@ TEST_F(CBspFileTest, SavingWithNothingLoadedTouchesNothing) {
   EXPECT_EQ(Read(path), original);
 }
 
-TEST_F(CBspFileTest, OtherLayoutsAreRebuiltWithEveryLumpKept) {
-  const char* const files[] = {"lump_after_entities.bsp", "textures_not_last.bsp", "trailing_data.bsp",
-                               "data_between_entities_and_textures.bsp"};
-  for (const char* file : files) {
-    SCOPED_TRACE(file);
-    const std::string path = PutTestMap(file);
+// Maps with blocks beyond the 15 lumps, or bytes no table describes, saved
+// with a longer and then, without a load between, a shorter text: every
+// block of the original comes back byte for byte where its table says, the
+// BSPX block where the engine looks for it, and loose bytes just after what
+// they followed.
+TEST_F(CBspFileTest, EveryBlockAndLooseByteSurvivesASave) {
+  struct Row {
+    const char* file;
+    std::string loose;  // bytes no table describes, when the map has some
+    int follows;        // the lump they follow
+  };
+  const Row rows[] = {
+      {"bspx.bsp", "", -1},
+      {"extended.bsp", "", -1},
+      {"extended_bspx.bsp", "", -1},
+      {"swapped_bspx.bsp", "", -1},
+      {"data_between_entities_and_textures.bsp", "XYZ", kEntities},
+      {"data_between_lumps.bsp", "GAP!", mapwriter::kLighting},
+      {"trailing_data.bsp", "LUMPWRIGHT-TAIL!", kTextures},
+      {"lump_after_entities.bsp", "", -1},
+      {"textures_not_last.bsp", "", -1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.file);
+    const std::string path = PutTestMap(row.file);
     const std::string original = Read(path);
-    const TestDirectory before = ReadDirectory(original);
+    std::map<std::string, std::string> before = MapBlocks(original);
     CBspFile map(messages_);
     ASSERT_EQ(map.LoadMap(path.c_str()), 0);
-    CString text = EditedDisplayText(map.GetEntityText(), "{\r\n\"classname\" \"info_target\"\r\n}\r\n");
-    ASSERT_EQ(map.SaveMap(path.c_str(), text), 0);
-
-    const std::string saved = Read(path);
-    const TestDirectory after = ReadDirectory(saved);
-    EXPECT_EQ(saved.substr(0, 4), original.substr(0, 4));
-    for (int index = 0; index < mapwriter::kLumpCount; ++index) {
-      SCOPED_TRACE(index);
-      const auto& lump = after[static_cast<size_t>(index)];
-      EXPECT_EQ(lump.offset % 4, 0);
-      if (index == kEntities) {
-        EXPECT_EQ(LumpOf(saved, lump), text.Str() + '\0');
-      } else {
-        EXPECT_EQ(LumpOf(saved, lump), LumpOf(original, before[static_cast<size_t>(index)]));
-        if (index != kTextures) {
-          EXPECT_LE(lump.End(), after[kEntities].offset);
-        }
+    const int entityIndex = map.EntityLumpIndex();
+    const std::string entityKey = "lump " + std::to_string(entityIndex);
+    before.erase(entityKey);
+    const bool hasBspx = before.erase("bspx at") == 1;
+    const CString loaded = ToDisplayText(map.GetEntityText());
+    const int cut = loaded.Left(loaded.ReverseFind('{')).ReverseFind('{');
+    const CString texts[] = {EditedDisplayText(map.GetEntityText(), "{\r\n\"classname\" \"info_target\"\r\n}\r\n"),
+                             loaded.Left(cut)};
+    for (const CString& edited : texts) {
+      SCOPED_TRACE(edited.Size());
+      CString text = edited;
+      ASSERT_EQ(map.SaveMap(path.c_str(), text), 0) << messages_.shown.back();
+      const std::string saved = Read(path);
+      std::map<std::string, std::string> after = MapBlocks(saved);
+      EXPECT_EQ(after[entityKey], text.Str() + '\0');
+      after.erase(entityKey);
+      EXPECT_EQ(after.erase("bspx at") == 1, hasBspx) << "the BSPX block is where the engine looks";
+      EXPECT_EQ(after, before);
+      if (!row.loose.empty()) {
+        const std::int64_t end = ReadDirectory(saved)[static_cast<size_t>(row.follows)].End();
+        const size_t at = saved.find(row.loose);
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_GE(static_cast<std::int64_t>(at), end);
+        EXPECT_LT(static_cast<std::int64_t>(at), end + 4);
       }
+      CBspFile again(messages_);
+      ASSERT_EQ(again.LoadMap(path.c_str()), 0);
+      EXPECT_EQ(again.EntityLumpIndex(), entityIndex);
+      EXPECT_EQ(std::string(again.GetEntityText()), text.Str());
     }
-    EXPECT_GE(after[kTextures].offset, after[kEntities].End());
-    EXPECT_EQ(after[kTextures].End(), static_cast<std::int64_t>(saved.size()));
-
-    // The file is now in the compilers' layout, and reads back as written.
-    CBspFile again(messages_);
-    ASSERT_EQ(again.LoadMap(path.c_str()), 0);
-    EXPECT_TRUE(again.HasStandardLayout());
-    EXPECT_EQ(std::string(again.GetEntityText()), text.Str());
   }
+}
+
+TEST_F(CBspFileTest, ABspxTablePointingPastTheEndIsNotSavedAndSaysWhy) {
+  const std::string path = PutTestMap("bspx_past_end.bsp");
+  const std::string original = Read(path);
+  CBspFile map(messages_);
+  ASSERT_EQ(map.LoadMap(path.c_str()), 0) << "its entities can still be read";
+  CString text = "{\n\"classname\" \"worldspawn\"\n}\n";
+  EXPECT_EQ(map.SaveMap(path.c_str(), text), 1);
+  EXPECT_EQ(messages_.shown, std::vector<std::string>{"Error saving the file: bspx_past_end.bsp.\nIts BSPX lump "
+                                                      "LIGHTINGDIR runs past the end of the file."});
+  EXPECT_EQ(Read(path), original);
+  EXPECT_EQ(dir_.Entries().size(), 1U);
 }
 
 TEST_F(CBspFileTest, ASwappedDirectoryIsEditedInLumpOneAndThePlanesStay) {

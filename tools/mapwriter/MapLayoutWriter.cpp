@@ -30,9 +30,14 @@ void PutInt32At(std::string& bytes, size_t position, std::int32_t value) {
 }
 
 std::string WriteMapInOrder(const MapContents& contents, const LumpOrder& order) {
-  size_t total = kHeaderBytes;
+  return WriteMapWithExtras(contents, {}, order);
+}
+
+std::string WriteMapWithExtras(const MapContents& contents, const MapExtraContents& extras, const LumpOrder& order) {
+  const size_t headers = kHeaderBytes + (extras.extendedHeader ? kExtendedHeaderBytes : 0);
+  size_t total = headers;
   for (const std::string& lump : contents.lumps) total += lump.size() + 8;
-  std::string out(kHeaderBytes, '\0');
+  std::string out(headers, '\0');
   out.reserve(total);
   PutInt32At(out, 0, contents.version);
   for (const int index : order) {
@@ -46,6 +51,32 @@ std::string WriteMapInOrder(const MapContents& contents, const LumpOrder& order)
       ++length;
     }
     PutInt32At(out, LengthField(index), static_cast<std::int32_t>(length));
+  }
+  if (extras.extendedHeader) {
+    PutInt32At(out, kHeaderBytes, 0x48534158);  // "XASH"
+    PutInt32At(out, kHeaderBytes + 4, 4);
+    for (const auto& [index, bytes] : extras.extendedLumps) {
+      PadToFour(out);
+      PutInt32At(out, ExtendedOffsetField(index), static_cast<std::int32_t>(out.size()));
+      PutInt32At(out, ExtendedLengthField(index), static_cast<std::int32_t>(bytes.size()));
+      out += bytes;
+    }
+  }
+  if (!extras.bspxLumps.empty()) {
+    PadToFour(out);
+    const size_t table = out.size();
+    out += "BSPX";
+    out.append(4 + kBspxEntryBytes * extras.bspxLumps.size(), '\0');
+    PutInt32At(out, table + 4, static_cast<std::int32_t>(extras.bspxLumps.size()));
+    for (size_t lump = 0; lump < extras.bspxLumps.size(); ++lump) {
+      const auto& [name, bytes] = extras.bspxLumps[lump];
+      PadToFour(out);
+      const size_t entry = table + 8 + kBspxEntryBytes * lump;
+      out.replace(entry, name.size(), name);
+      PutInt32At(out, entry + kBspxNameBytes, static_cast<std::int32_t>(out.size()));
+      PutInt32At(out, entry + kBspxNameBytes + 4, static_cast<std::int32_t>(bytes.size()));
+      out += bytes;
+    }
   }
   return out;
 }

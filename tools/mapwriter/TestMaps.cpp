@@ -94,6 +94,72 @@ std::string EmptyLumpsAtEntities() {
 
 std::string EmptyTextures() { return WriteMap(MakeMapContents(TestEntityText(), 5, kTestGeometryBytes, 0)); }
 
+// Bytes that differ from lump to lump, so that a block written in the wrong
+// place shows up in a comparison.
+std::string PatternBytes(size_t count, unsigned char seed) {
+  std::string bytes(count, '\0');
+  for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<char>((i * 31U + seed * 7U + 1U) & 0xFFU);
+  return bytes;
+}
+
+// A light compiler's BSPX lumps, of lengths that need padding.
+MapExtraContents BspxExtras() {
+  MapExtraContents extras;
+  extras.bspxLumps = {{"RGBLIGHTING", PatternBytes(3001, 1)}, {"LIGHTINGDIR", PatternBytes(1003, 2)}};
+  return extras;
+}
+
+// Three lumps of the extended header: deluxe data, face info, vertex normals.
+MapExtraContents ExtendedExtras() {
+  MapExtraContents extras;
+  extras.extendedHeader = true;
+  extras.extendedLumps = {{0, PatternBytes(2050, 3)}, {1, PatternBytes(97, 4)}, {3, PatternBytes(600, 5)}};
+  return extras;
+}
+
+std::string WithExtras(const MapExtraContents& extras) { return WriteMapWithExtras(TestContents(), extras); }
+
+std::string ExtendedAndBspx() {
+  MapExtraContents extras = ExtendedExtras();
+  extras.bspxLumps = BspxExtras().bspxLumps;
+  return WithExtras(extras);
+}
+
+// A BSPX map as Blue Shift stores it: lump table entries 0 and 1 swapped.
+std::string SwappedWithBspx() {
+  std::string bytes = WithExtras(BspxExtras());
+  std::swap_ranges(bytes.begin() + static_cast<std::ptrdiff_t>(OffsetField(kEntities)),
+                   bytes.begin() + static_cast<std::ptrdiff_t>(OffsetField(kPlanes)),
+                   bytes.begin() + static_cast<std::ptrdiff_t>(OffsetField(kPlanes)));
+  return bytes;
+}
+
+// The last BSPX lump said to run 64 bytes past the end of the file.
+std::string BspxPastEnd() {
+  std::string bytes = WithExtras(BspxExtras());
+  const size_t table = bytes.find("BSPX");
+  const size_t lengthField = table + 8 + kBspxEntryBytes + kBspxNameBytes + 4;
+  const std::int32_t offset = ReadInt32At(bytes, lengthField - 4);
+  PutInt32At(bytes, lengthField, static_cast<std::int32_t>(bytes.size()) - offset + 64);
+  return bytes;
+}
+
+// Bytes between the lighting and the visibility lumps that are not padding.
+std::string DataBetweenLumps() {
+  const std::string bytes = Standard();
+  const auto lightingEnd =
+      static_cast<size_t>(ReadInt32At(bytes, OffsetField(kLighting)) + ReadInt32At(bytes, LengthField(kLighting)));
+  const std::string data = "GAP!";
+  std::string out = bytes.substr(0, lightingEnd) + data + bytes.substr(lightingEnd);
+  for (int index = 0; index < kLumpCount; ++index) {
+    const std::int32_t offset = ReadInt32At(out, OffsetField(index));
+    if (static_cast<size_t>(offset) >= lightingEnd && index != kLighting) {
+      PutInt32At(out, OffsetField(index), offset + static_cast<std::int32_t>(data.size()));
+    }
+  }
+  return out;
+}
+
 std::string Version29() {
   MapContents contents = TestContents();
   contents.version = 29;
@@ -139,6 +205,12 @@ std::vector<NamedMap> MakeTestMaps() {
   maps.push_back({"empty_textures.bsp", EmptyTextures()});
   maps.push_back({"empty_lumps_at_entities.bsp", EmptyLumpsAtEntities()});
   maps.push_back({"crlf_entities.bsp", CrlfEntities()});
+  maps.push_back({"bspx.bsp", WithExtras(BspxExtras())});
+  maps.push_back({"extended.bsp", WithExtras(ExtendedExtras())});
+  maps.push_back({"extended_bspx.bsp", ExtendedAndBspx()});
+  maps.push_back({"swapped_bspx.bsp", SwappedWithBspx()});
+  maps.push_back({"bspx_past_end.bsp", BspxPastEnd()});
+  maps.push_back({"data_between_lumps.bsp", DataBetweenLumps()});
   return maps;
 }
 
