@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +14,7 @@
 
 #include "bsp/CBspFile.h"
 #include "bsp/EntityTextFile.h"
+#include "bsp/MapExtras.h"
 #include "cli/BatchEditor.h"
 #include "cli/CheckCommand.h"
 #include "cli/CliSupport.h"
@@ -99,6 +101,81 @@ bool Load(CBspFile& map, TerminalMessages& messages, const std::string& path, In
   return loaded;
 }
 
+std::string CountOf(size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// What the map is made of, for the layout line: its order, then the blocks
+// beyond the lump table and the bytes no table describes.
+std::string LayoutDescription(const CBspFile& map) {
+  std::string description = map.HasStandardLayout()  ? "standard (as the compile tools write it)"
+                            : map.HasCompilerOrder() ? "compile tools' order"
+                                                     : "not in the compile tools' order";
+  std::vector<std::string> extras;
+  const MapExtras& blocks = map.Extras();
+  if (blocks.extended) {
+    const auto used = std::count_if(blocks.extended->lumps.begin(), blocks.extended->lumps.end(),
+                                    [](const BspLump& lump) { return lump.length > 0; });
+    extras.push_back("an extended header (" + CountOf(static_cast<size_t>(used), "lump", "lumps") + ")");
+  }
+  if (blocks.bspx) extras.push_back("a BSPX block (" + CountOf(blocks.bspx->lumps.size(), "lump", "lumps") + ")");
+  size_t loose = 0;
+  for (const FileBytes& bytes : map.LooseBytes()) loose += bytes.length;
+  if (loose > 0) extras.push_back(CountOf(loose, "byte", "bytes") + " that no table describes");
+  for (size_t i = 0; i < extras.size(); ++i) {
+    description += i == 0 ? ", with " : (i + 1 == extras.size() ? " and " : ", ");
+    description += extras[i];
+  }
+  return description;
+}
+
+MapInfo InfoOf(const CBspFile& map, const std::string& path) {
+  const int entityLump = map.EntityLumpIndex();
+  MapInfo info;
+  info.path = path;
+  info.version = map.Version();
+  info.size = map.ImageSize();
+  info.entities = CountEntityBlocks(map.GetEntityText());
+  info.entityLump = entityLump;
+  info.standardLayout = map.HasStandardLayout();
+  info.layoutDescription = LayoutDescription(map);
+  for (int index = 0; index < kLumpCount; ++index) {
+    const CBspFile::LumpInfo lump = map.Lump(index);
+    info.lumps.push_back({index, LumpName(index, entityLump), lump.offset, lump.length});
+  }
+  const MapExtras& extras = map.Extras();
+  if (extras.extended) {
+    info.hasExtendedHeader = true;
+    for (size_t index = 0; index < extras.extended->lumps.size(); ++index) {
+      const BspLump& lump = extras.extended->lumps[index];
+      info.extendedLumps.push_back(
+          {static_cast<int>(index), std::string(kExtendedLumpNames[index]), lump.offset, lump.length});
+    }
+  }
+  if (extras.bspx) {
+    info.hasBspx = true;
+    info.bspxOffset = extras.bspx->offset;
+    for (size_t index = 0; index < extras.bspx->lumps.size(); ++index) {
+      const BspxLump& lump = extras.bspx->lumps[index];
+      info.bspxLumps.push_back({static_cast<int>(index), lump.Name(), lump.lump.offset, lump.lump.length});
+    }
+  }
+  for (const FileBytes& bytes : map.LooseBytes()) info.looseBytes.push_back({bytes.offset, bytes.length});
+  info.saveRefusal = extras.fault;
+  return info;
+}
+
+// A table of lumps: index, name, offset, length.
+template <typename Lump>
+void PrintLumps(std::ostringstream& report, const std::vector<Lump>& lumps, int nameWidth) {
+  report << FormatString("  %5s  %-*s  %10s  %10s\n", "index", nameWidth, "name", "offset", "length").Str();
+  for (const Lump& lump : lumps) {
+    const std::string name(lump.name);
+    report << FormatString("  %5d  %-*s  %10d  %10d\n", lump.index, nameWidth, name.c_str(), lump.offset, lump.length)
+                  .Str();
+  }
+}
+
 int RunInfo(Invocation& call) {
   const std::string& path = call.operands[0];
   TerminalMessages messages(false);
@@ -106,37 +183,31 @@ int RunInfo(Invocation& call) {
   map.SetReadOnly(true);
   if (!Load(map, messages, path, call)) return kExitFailure;
 
-  const int entityLump = map.EntityLumpIndex();
-  if (call.Option("--json") != nullptr) {
-    MapInfo info{path,
-                 map.Version(),
-                 map.ImageSize(),
-                 CountEntityBlocks(map.GetEntityText()),
-                 entityLump,
-                 map.HasStandardLayout(),
-                 {}};
-    for (int index = 0; index < kLumpCount; ++index) {
-      const CBspFile::LumpInfo lump = map.Lump(index);
-      info.lumps.push_back({index, LumpName(index, entityLump), lump.offset, lump.length});
-    }
-    return WriteOut(call, InfoJson(info));
-  }
+  const MapInfo info = InfoOf(map, path);
+  if (call.Option("--json") != nullptr) return WriteOut(call, InfoJson(info));
   std::ostringstream report;
   report << "map:          " << path << '\n'
-         << "version:      " << map.Version() << '\n'
-         << "size:         " << map.ImageSize() << " bytes\n"
-         << "entities:     " << CountEntityBlocks(map.GetEntityText()) << " blocks in lump " << entityLump
-         << (entityLump == 1 ? " (planes and entities swapped, as in Blue Shift)" : "") << '\n'
-         << "layout:       "
-         << (map.HasStandardLayout() ? "standard (as the compile tools write it)"
-                                     : "non-standard (not in the compile tools' order)")
-         << '\n'
-         << "lumps:\n"
-         << FormatString("  %5s  %-12s  %10s  %10s\n", "index", "name", "offset", "length").Str();
-  for (int index = 0; index < kLumpCount; ++index) {
-    const CBspFile::LumpInfo lump = map.Lump(index);
-    const std::string name(LumpName(index, entityLump));
-    report << FormatString("  %5d  %-12s  %10d  %10d\n", index, name.c_str(), lump.offset, lump.length).Str();
+         << "version:      " << info.version << '\n'
+         << "size:         " << info.size << " bytes\n"
+         << "entities:     " << info.entities << " blocks in lump " << info.entityLump
+         << (info.entityLump == 1 ? " (planes and entities swapped, as in Blue Shift)" : "") << '\n'
+         << "layout:       " << info.layoutDescription << '\n';
+  if (!info.saveRefusal.empty()) report << "save:         refused. " << info.saveRefusal << '\n';
+  report << "lumps:\n";
+  PrintLumps(report, info.lumps, 12);
+  if (info.hasExtendedHeader) {
+    report << "extended header lumps (XASH version " << kExtendedHeaderVersion << "):\n";
+    PrintLumps(report, info.extendedLumps, 12);
+  }
+  if (info.hasBspx) {
+    report << "BSPX lumps (block at " << info.bspxOffset << "):\n";
+    PrintLumps(report, info.bspxLumps, 24);
+  }
+  if (!info.looseBytes.empty()) {
+    report << "bytes no table describes (a save keeps them):\n";
+    for (const InfoBytes& bytes : info.looseBytes) {
+      report << "  " << CountOf(bytes.length, "byte", "bytes") << " at " << bytes.offset << '\n';
+    }
   }
   return WriteOut(call, report.str());
 }

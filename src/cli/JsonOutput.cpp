@@ -59,11 +59,27 @@ std::string InfoJson(const MapInfo& info) {
   document["entities"] = info.entities;
   document["entity_lump"] = info.entityLump;
   document["layout"] = info.standardLayout ? "standard" : "non-standard";
+  document["layout_description"] = info.layoutDescription;
   Json lumps = Json::array();
   for (const InfoLump& lump : info.lumps) {
     lumps.push_back(Json{{"index", lump.index}, {"name", lump.name}, {"offset", lump.offset}, {"length", lump.length}});
   }
   document["lumps"] = std::move(lumps);
+  const auto namedLumps = [](const std::vector<InfoNamedLump>& from) {
+    Json named = Json::array();
+    for (const InfoNamedLump& lump : from) {
+      named.push_back(
+          Json{{"index", lump.index}, {"name", lump.name}, {"offset", lump.offset}, {"length", lump.length}});
+    }
+    return named;
+  };
+  document["extended_header"] = info.hasExtendedHeader ? Json{{"lumps", namedLumps(info.extendedLumps)}} : Json();
+  document["bspx"] = info.hasBspx ? Json{{"offset", info.bspxOffset}, {"lumps", namedLumps(info.bspxLumps)}} : Json();
+  Json loose = Json::array();
+  for (const InfoBytes& bytes : info.looseBytes)
+    loose.push_back(Json{{"offset", bytes.offset}, {"length", bytes.length}});
+  document["loose_bytes"] = std::move(loose);
+  document["save_refused"] = info.saveRefusal.empty() ? Json() : Json(info.saveRefusal);
   SetEncoding(document);
   return Document(document);
 }

@@ -23,15 +23,35 @@ struct InfoLump {
   std::int32_t length;
 };
 
+struct InfoNamedLump {
+  int index;
+  std::string name;
+  std::int32_t offset;
+  std::int32_t length;
+};
+
+struct InfoBytes {
+  std::uint64_t offset;
+  std::uint64_t length;
+};
+
 // What `info` tells of one map.
 struct MapInfo {
   std::string path;
-  std::int32_t version;
-  std::uint32_t size;
-  int entities;
-  int entityLump;
-  bool standardLayout;
+  std::int32_t version = 0;
+  std::uint32_t size = 0;
+  int entities = 0;
+  int entityLump = 0;
+  bool standardLayout = false;
+  std::string layoutDescription;
   std::vector<InfoLump> lumps;
+  bool hasExtendedHeader = false;
+  std::vector<InfoNamedLump> extendedLumps;
+  bool hasBspx = false;
+  std::int64_t bspxOffset = 0;
+  std::vector<InfoNamedLump> bspxLumps;
+  std::vector<InfoBytes> looseBytes;
+  std::string saveRefusal;  // empty when the map can be saved
 };
 
 std::string InfoJson(const MapInfo& info);

@@ -203,7 +203,10 @@ TEST_F(CliTest, InfoTellsUnusualMapsApart) {
 
   const CliResult trailing = RunArgs({"info", dir_.File("trailing.bsp")});
   EXPECT_EQ(trailing.status, 0) << trailing.err;
-  EXPECT_NE(trailing.out.find("layout:       non-standard"), std::string::npos) << trailing.out;
+  EXPECT_NE(trailing.out.find("layout:       compile tools' order, with 16 bytes that no table describes\n"),
+            std::string::npos)
+      << trailing.out;
+  EXPECT_NE(trailing.out.find("16 bytes at " + std::to_string(original_.size()) + "\n"), std::string::npos);
 
   const CliResult info = RunArgs({"info", dir_.File("swapped.bsp")});
   ASSERT_EQ(info.status, 0) << info.err;

@@ -13,6 +13,7 @@
 #include "TestPaths.h"
 #include "mapwriter/MapWriter.h"
 #include "mapwriter/TestMaps.h"
+#include "platform/CString.h"
 #include "support/TempDir.h"
 
 namespace lw {
@@ -77,6 +78,10 @@ class JsonOutputTest : public ::testing::Test {
     test::WriteFileBytes(dir_.Path() / "b_utf8.bsp", MapWithText(utf8Text));
     test::WriteFileBytes(dir_.Path() / "a_latin1.bsp", MapWithText(latin1Text));
     test::WriteFileBytes(dir_.Path() / "swapped.bsp", mw::MakeTestMap("swapped_directory.bsp"));
+    // Out of the folder the list and find rows read.
+    fs::create_directory(dir_.Path() / "extras");
+    test::WriteFileBytes(dir_.Path() / "extras" / "extras.bsp", mw::MakeTestMap("extended_bspx.bsp"));
+    test::WriteFileBytes(dir_.Path() / "extras" / "tail.bsp", mw::MakeTestMap("trailing_data.bsp"));
     // A key given twice (a warning that quotes the key's Latin-1 bytes) and an
     // unpaired quote (an error), in entity text files beside the maps.
     test::WriteFileBytes(dir_.Path() / "twice.ent",
@@ -100,6 +105,8 @@ TEST_F(JsonOutputTest, DocumentsCarryTheBytesOfTheTextOutput) {
   const std::vector<JsonRow> rows = {
       {"info of a made map", {"info", Map("b_utf8.bsp")}, {"utf-8"}},
       {"info of a swapped directory", {"info", Map("swapped.bsp")}, {"utf-8"}},
+      {"info of a map with an extended header and a BSPX block", {"info", Map("extras/extras.bsp")}, {"utf-8"}},
+      {"info of a map with bytes no table describes", {"info", Map("extras/tail.bsp")}, {"utf-8"}},
       {"info of a real map with 8-bit text", {"info", Real("zm_nuke_uac_remake_beta2.bsp")}, {"utf-8"}},
       {"list of a folder", {"list", folder}, {"utf-8"}},
       {"find in UTF-8 text", {"find", "caf", Map("b_utf8.bsp")}, {"utf-8"}},
@@ -144,8 +151,41 @@ TEST_F(JsonOutputTest, DocumentsCarryTheBytesOfTheTextOutput) {
       EXPECT_NE(text.out.find("entities:     " + std::to_string(document["entities"].get<int>()) + " blocks in lump " +
                               std::to_string(document["entity_lump"].get<int>())),
                 std::string::npos);
-      EXPECT_EQ(text.out.find("layout:       " + document["layout"].get<std::string>() + " "),
-                text.out.find("layout:"));
+      EXPECT_NE(text.out.find("layout:       " + document["layout_description"].get<std::string>() + "\n"),
+                std::string::npos);
+      EXPECT_EQ(document["layout"] == "standard", text.out.find("layout:       standard") != std::string::npos);
+      // The extra tables' rows, each as the text prints it and as the map stores it.
+      const auto lumpRow = [](const Json& lump, int width) {
+        return FormatString("  %5d  %-*s  %10d  %10d\n", lump["index"].get<int>(), width,
+                            lump["name"].get<std::string>().c_str(), lump["offset"].get<int>(),
+                            lump["length"].get<int>())
+            .Str();
+      };
+      if (!document["extended_header"].is_null()) {
+        ASSERT_EQ(document["extended_header"]["lumps"].size(), 12u);
+        for (size_t i = 0; i < 12; ++i) {
+          const Json& lump = document["extended_header"]["lumps"][i];
+          EXPECT_EQ(lump["offset"], Le32(bytes, 132 + 8 * i));
+          EXPECT_EQ(lump["length"], Le32(bytes, 136 + 8 * i));
+          EXPECT_NE(text.out.find(lumpRow(lump, 12)), std::string::npos) << text.out;
+        }
+      }
+      if (!document["bspx"].is_null()) {
+        const auto at = document["bspx"]["offset"].get<size_t>();
+        EXPECT_EQ(bytes.substr(at, 4), "BSPX");
+        EXPECT_NE(text.out.find("BSPX lumps (block at " + std::to_string(at) + "):"), std::string::npos);
+        for (size_t i = 0; i < document["bspx"]["lumps"].size(); ++i) {
+          const Json& lump = document["bspx"]["lumps"][i];
+          EXPECT_EQ(bytes.substr(at + 8 + 32 * i, 24).c_str(), lump["name"].get<std::string>());
+          EXPECT_EQ(lump["offset"], Le32(bytes, at + 32 + 32 * i));
+          EXPECT_NE(text.out.find(lumpRow(lump, 24)), std::string::npos) << text.out;
+        }
+      }
+      for (const Json& loose : document["loose_bytes"]) {
+        EXPECT_NE(text.out.find(std::to_string(loose["length"].get<size_t>()) + " bytes at " +
+                                std::to_string(loose["offset"].get<size_t>()) + "\n"),
+                  std::string::npos);
+      }
       ASSERT_EQ(document["lumps"].size(), 15u);
       for (size_t i = 0; i < 15; ++i) {
         const Json& lump = document["lumps"][i];
