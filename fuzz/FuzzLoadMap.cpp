@@ -1,6 +1,8 @@
 // Arbitrary bytes as a map file: loading, handing out the entity text and
 // converting it for display must never crash or read out of bounds; the
-// read-only load (header and entity lump only) and the checker agree with it.
+// read-only load (header and entity lump only) and the checker agree with it,
+// the extra blocks and loose bytes it reads from the file included.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -38,6 +40,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   const char* text = map.GetEntityText();
   if (text == nullptr || partial.GetEntityText() == nullptr) __builtin_trap();
   if (std::strcmp(text, partial.GetEntityText()) != 0) __builtin_trap();
+  // And the same layout, extra blocks and loose bytes, read from the file.
+  if (map.HasStandardLayout() != partial.HasStandardLayout() || map.HasCompilerOrder() != partial.HasCompilerOrder() ||
+      map.EntityLumpIndex() != partial.EntityLumpIndex()) {
+    __builtin_trap();
+  }
+  const lw::MapExtras& whole = map.Extras();
+  const lw::MapExtras& read = partial.Extras();
+  if (whole.fault != read.fault || whole.extended.has_value() != read.extended.has_value() ||
+      whole.bspx.has_value() != read.bspx.has_value() ||
+      (whole.bspx && (whole.bspx->offset != read.bspx->offset || whole.bspx->lumps.size() != read.bspx->lumps.size()))) {
+    __builtin_trap();
+  }
+  const auto wholeLoose = map.LooseBytes();
+  const auto readLoose = partial.LooseBytes();
+  if (!std::equal(wholeLoose.begin(), wholeLoose.end(), readLoose.begin(), readLoose.end(),
+                  [](const lw::FileBytes& a, const lw::FileBytes& b) {
+                    return a.offset == b.offset && a.length == b.length;
+                  })) {
+    __builtin_trap();
+  }
   // Every finding points into the text, at the line and column it names.
   const std::string_view checked(text);
   for (const lw::CheckFinding& finding : lw::CheckEntityText(checked)) {

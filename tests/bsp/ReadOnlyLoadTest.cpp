@@ -36,7 +36,14 @@ struct Seen {
   std::uint32_t size = 0;
   int entityIndex = 0;
   bool standard = false;
+  bool compilerOrder = false;
   std::vector<std::pair<std::int32_t, std::int32_t>> lumps;
+  // The extra tables' lumps ("BSPX NAME" and "extended N"), where the BSPX
+  // block is, why a save is refused, and the loose bytes.
+  std::map<std::string, std::pair<std::int32_t, std::int32_t>> extraLumps;
+  std::int64_t bspxAt = -1;
+  std::string fault;
+  std::vector<std::pair<std::uint64_t, size_t>> loose;
 
   bool operator==(const Seen&) const = default;
 };
@@ -54,8 +61,24 @@ Seen Load(const std::string& path, bool readOnly, FileSystem& files = SystemFile
   seen.size = map.ImageSize();
   seen.entityIndex = map.EntityLumpIndex();
   seen.standard = map.HasStandardLayout();
+  seen.compilerOrder = map.HasCompilerOrder();
   for (int index = 0; index < mw::kLumpCount; ++index)
     seen.lumps.emplace_back(map.Lump(index).offset, map.Lump(index).length);
+  const MapExtras& extras = map.Extras();
+  if (extras.extended) {
+    for (size_t index = 0; index < extras.extended->lumps.size(); ++index) {
+      const BspLump& lump = extras.extended->lumps[index];
+      seen.extraLumps["extended " + std::to_string(index)] = {lump.offset, lump.length};
+    }
+  }
+  if (extras.bspx) {
+    seen.bspxAt = extras.bspx->offset;
+    for (const BspxLump& lump : extras.bspx->lumps) {
+      seen.extraLumps["BSPX " + lump.Name()] = {lump.lump.offset, lump.lump.length};
+    }
+  }
+  seen.fault = extras.fault;
+  for (const FileBytes& bytes : map.LooseBytes()) seen.loose.emplace_back(bytes.offset, bytes.length);
   return seen;
 }
 

@@ -49,13 +49,14 @@ struct MapCase {
   std::string bytes;
 };
 
-// A realistic map in the compilers' layout (saved with three writes) and two
-// that a save rebuilds in one write.
+// A realistic map in the compilers' layout, one whose lumps after the entity
+// lump move, a swapped directory, and a map with a BSPX block.
 std::vector<MapCase> Maps() {
   return {
       {"de_made.bsp", mw::WriteMap(mw::MakeMapContents(mw::MakeEntityText(40, 7), 7, 16 * 1024, 4 * 1024))},
       {"textures_not_last.bsp", mw::MakeTestMap("textures_not_last.bsp")},
       {"swapped_directory.bsp", mw::MakeTestMap("swapped_directory.bsp")},
+      {"bspx.bsp", mw::MakeTestMap("bspx.bsp")},
   };
 }
 
