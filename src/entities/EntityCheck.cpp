@@ -1,22 +1,54 @@
 #include "entities/EntityCheck.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <utility>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define LUMPWRIGHT_CHECK_SSE2 1
+#endif
 
 namespace lw {
 namespace {
 
-constexpr std::string_view kClassnameKey = "classname";
-constexpr std::string_view kWorldspawn = "worldspawn";
-constexpr std::string_view kModelKey = "model";
+constexpr char kClassnameKey[] = "classname";
+constexpr char kWorldspawn[] = "worldspawn";
+constexpr char kModelKey[] = "model";
 
 // The engine's parser skips every byte up to the space as blank; it reads
 // bytes, not characters of any code page.
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' ' && c != '\0'; }
 
+// A comparison the compiler turns into a few word compares.
+template <size_t N>
+bool Is(std::string_view text, const char (&word)[N]) {
+  return text.size() == N - 1 && std::memcmp(text.data(), word, N - 1) == 0;
+}
+
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// The first '"' or line feed at or after `from`, or the end. Most values are
+// a few dozen bytes, so sixteen are looked at a time.
+size_t FindQuoteOrLineEnd(std::string_view text, size_t from) {
+  const char* const data = text.data();
+  size_t at = from;
+#if defined(LUMPWRIGHT_CHECK_SSE2)
+  const __m128i quotes = _mm_set1_epi8('"');
+  const __m128i lineFeeds = _mm_set1_epi8('\n');
+  for (; at + 16 <= text.size(); at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+    const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, quotes), _mm_cmpeq_epi8(bytes, lineFeeds)));
+    if (hits != 0) return at + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(hits)));
+  }
+#endif
+  while (at < text.size() && data[at] != '"' && data[at] != '\n') ++at;
+  return at;
+}
 
 // One pass over the text: the blocks, their keys and values, as the engine's
 // tokenizer sees them, with a quote pairing only within its line.
@@ -40,7 +72,8 @@ class Checker {
         CloseBlock(i);
         ++i;
       } else if (c == '"') {
-        i = QuotedToken(i);
+        const size_t pairEnd = inBlock_ && !pendingKey_ ? KeyValuePair(i) : 0;
+        i = pairEnd != 0 ? pairEnd : QuotedToken(i);
       } else {
         i = BareToken(i);
       }
@@ -55,6 +88,12 @@ class Checker {
   }
 
  private:
+  struct KeyValue {
+    std::string_view key;
+    std::string_view value;
+    size_t at;
+  };
+
   void Add(CheckSeverity severity, size_t offset, std::string message) {
     findings_.push_back({severity, offset, 1, 1, std::move(message)});
   }
@@ -69,6 +108,8 @@ class Checker {
     blockStart_ = at;
     classname_.reset();
     keys_.clear();
+    keyBits_ = {};
+    mayRepeat_ = false;
     pendingKey_.reset();
     if (blockOffsets_.empty()) firstBlock_ = at;
     blockOffsets_.push_back(at);
@@ -92,7 +133,7 @@ class Checker {
     }
     if (!classname_) {
       Add(CheckSeverity::kError, blockStart_, "block without \"classname\"");
-    } else if (*classname_ == kWorldspawn) {
+    } else if (Is(*classname_, kWorldspawn)) {
       if (worldspawns_ == 0 && blockOffsets_.size() != 1) {
         Add(CheckSeverity::kError, blockStart_,
             "worldspawn is not the first block: the engine takes the first block for the world");
@@ -102,26 +143,59 @@ class Checker {
       }
       ++worldspawns_;
     }
-    // Keys given twice: sorted, equal keys side by side, the first of them in
-    // text order first. The compile tools write worldspawn's "classname" and
-    // "mapversion" twice with one value, which changes nothing.
-    if (keys_.size() > 1) {
-      std::stable_sort(keys_.begin(), keys_.end(), [](const KeyValue& a, const KeyValue& b) { return a.key < b.key; });
+    // A key given again with another value than it had just before. The
+    // compile tools write worldspawn's "classname" and "mapversion" twice
+    // with one value, which changes nothing.
+    if (mayRepeat_) FindKeysGivenTwice();
+  }
+
+  void WarnGivenTwice(const KeyValue& again) {
+    Add(CheckSeverity::kWarning, again.at,
+        "key " + Quoted(again.key) + " given twice in this block with different values: most entities keep the last");
+  }
+
+  void FindKeysGivenTwice() {
+    // A block has a handful of keys: comparing each with those before it
+    // costs less than sorting them.
+    constexpr size_t kFewKeys = 32;
+    if (keys_.size() <= kFewKeys) {
       for (size_t k = 1; k < keys_.size(); ++k) {
-        if (keys_[k].key == keys_[k - 1].key && keys_[k].value != keys_[k - 1].value) {
-          Add(CheckSeverity::kWarning, keys_[k].at,
-              "key " + Quoted(keys_[k].key) +
-                  " given twice in this block with different values: most entities keep the last");
+        for (size_t before = k; before-- > 0;) {
+          if (keys_[before].key != keys_[k].key) continue;
+          if (keys_[before].value != keys_[k].value) WarnGivenTwice(keys_[k]);
+          break;
         }
       }
+      return;
     }
+    // Sorted by key, equal keys in text order.
+    std::stable_sort(keys_.begin(), keys_.end(), [](const KeyValue& a, const KeyValue& b) { return a.key < b.key; });
+    for (size_t k = 1; k < keys_.size(); ++k) {
+      if (keys_[k].key == keys_[k - 1].key && keys_[k].value != keys_[k - 1].value) WarnGivenTwice(keys_[k]);
+    }
+  }
+
+  // The line most of a text is made of, `"key" "value"`, from its first
+  // quote at `at` in one go: what its two quoted tokens give, read faster.
+  // 0 when the bytes take another shape, to be read token by token.
+  size_t KeyValuePair(size_t at) {
+    const size_t keyEnd = FindQuoteOrLineEnd(text_, at + 1);
+    if (keyEnd + 2 >= text_.size() || text_[keyEnd] != '"' || text_[keyEnd + 1] != ' ' || text_[keyEnd + 2] != '"') {
+      return 0;
+    }
+    const size_t valueAt = keyEnd + 2;
+    const size_t valueEnd = FindQuoteOrLineEnd(text_, valueAt + 1);
+    if (valueEnd >= text_.size() || text_[valueEnd] != '"') return 0;
+    const std::string_view key(text_.data() + at + 1, keyEnd - at - 1);
+    CheckKey(key, at);
+    Pair(key, at, std::string_view(text_.data() + valueAt + 1, valueEnd - valueAt - 1), valueAt);
+    return valueEnd + 1;
   }
 
   // A token from `at` on, which is a '"': up to the next '"' on the line.
   size_t QuotedToken(size_t at) {
     const size_t from = at + 1;
-    size_t end = from;
-    while (end < text_.size() && text_[end] != '"' && text_[end] != '\n') ++end;
+    const size_t end = FindQuoteOrLineEnd(text_, from);
     if (end < text_.size() && text_[end] == '"') {
       Token(text_.substr(from, end - from), at);
       return end + 1;
@@ -156,25 +230,45 @@ class Checker {
     }
     if (!pendingKey_) {
       pendingKey_.emplace(token, at);
-      if (token.size() > kMaxKeyBytes) {
-        Add(CheckSeverity::kWarning, at,
-            "key of " + std::to_string(token.size()) + " bytes: the compile tools keep " +
-                std::to_string(kMaxKeyBytes));
-      } else if (token.size() > kOldMaxKeyBytes) {
-        Add(CheckSeverity::kWarning, at,
-            "key of " + std::to_string(token.size()) + " bytes: older compilers keep " +
-                std::to_string(kOldMaxKeyBytes));
-      }
+      CheckKey(token, at);
       return;
     }
-    const std::string_view key = pendingKey_->first;
-    keys_.push_back({key, token, pendingKey_->second});
+    const auto [key, keyAt] = *pendingKey_;
     pendingKey_.reset();
-    CheckValueLength(token, at);
-    if (key == kClassnameKey) {
-      classname_ = token;
-    } else if (key == kModelKey && options_.modelCount) {
-      CheckBrushModel(token, at);
+    Pair(key, keyAt, token, at);
+  }
+
+  void CheckKey(std::string_view key, size_t at) {
+    if (key.size() <= kOldMaxKeyBytes) [[likely]]
+      return;
+    if (key.size() > kMaxKeyBytes) {
+      Add(CheckSeverity::kWarning, at,
+          "key of " + std::to_string(key.size()) + " bytes: the compile tools keep " + std::to_string(kMaxKeyBytes));
+    } else {
+      Add(CheckSeverity::kWarning, at,
+          "key of " + std::to_string(key.size()) + " bytes: older compilers keep " + std::to_string(kOldMaxKeyBytes));
+    }
+  }
+
+  // A key and its value, inside a block.
+  void Pair(std::string_view key, size_t keyAt, std::string_view value, size_t valueAt) {
+    // One bit of a small mask per key: a key given twice is looked for only
+    // when its bit was set already.
+    const unsigned hash =
+        key.empty() ? 0U
+                    : static_cast<unsigned>(key.size()) * 37U + static_cast<unsigned char>(key.front()) * 7U +
+                          static_cast<unsigned char>(key.back());
+    const std::uint64_t bit = std::uint64_t{1} << (hash & 63U);
+    std::uint64_t& bits = keyBits_[(hash >> 6U) & 3U];
+    if ((bits & bit) != 0) mayRepeat_ = true;
+    bits |= bit;
+    keys_.push_back({key, value, keyAt});
+    if (value.size() > kOldMaxValueBytes) [[unlikely]]
+      CheckValueLength(value, valueAt);
+    if (Is(key, kClassnameKey)) {
+      classname_ = value;
+    } else if (Is(key, kModelKey) && options_.modelCount) {
+      CheckBrushModel(value, valueAt);
     }
   }
 
@@ -276,12 +370,9 @@ class Checker {
   size_t worldspawns_ = 0;
   std::optional<std::string_view> classname_;
   std::optional<std::pair<std::string_view, size_t>> pendingKey_;
-  struct KeyValue {
-    std::string_view key;
-    std::string_view value;
-    size_t at;
-  };
   std::vector<KeyValue> keys_;
+  std::array<std::uint64_t, 4> keyBits_{};
+  bool mayRepeat_ = false;
 };
 
 }  // namespace
