@@ -156,8 +156,7 @@ void BM_CheckText(benchmark::State& state) {
 }
 
 void BM_DdMap(benchmark::State& state) {
-  TimeProcess(state, {"dd", "if=" + Files().map, "of=" + Files().ddCopy, "bs=4M", "conv=fsync", "status=none"},
-              false);
+  TimeProcess(state, {"dd", "if=" + Files().map, "of=" + Files().ddCopy, "bs=4M", "conv=fsync", "status=none"}, false);
 }
 
 // Each import stores the other of the two texts, so that every one writes.

@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   const lw::MapExtras& read = partial.Extras();
   if (whole.fault != read.fault || whole.extended.has_value() != read.extended.has_value() ||
       whole.bspx.has_value() != read.bspx.has_value() ||
-      (whole.bspx && (whole.bspx->offset != read.bspx->offset || whole.bspx->lumps.size() != read.bspx->lumps.size()))) {
+      (whole.bspx &&
+       (whole.bspx->offset != read.bspx->offset || whole.bspx->lumps.size() != read.bspx->lumps.size()))) {
     __builtin_trap();
   }
   const auto wholeLoose = map.LooseBytes();

@@ -76,6 +76,9 @@ std::optional<int> FindEntityLumpIndexByPlanes(std::span<const unsigned char> fi
 }
 
 int FindEntityLumpIndex(std::span<const unsigned char> lump0, std::span<const unsigned char> lump1) {
+  // Entity text in entry 0 is no planes, and then wins whatever entry 1
+  // holds: the planes of entry 1 need not be looked at.
+  if (!LooksLikePlanes(lump0) && LooksLikeEntityText(lump0)) return kEntitiesLump;
   if (const std::optional<int> byPlanes = FindEntityLumpIndexByPlanes(lump0, static_cast<std::int64_t>(lump0.size()),
                                                                       lump1, static_cast<std::int64_t>(lump1.size()))) {
     return *byPlanes;

@@ -239,27 +239,41 @@ void CBspFile::Impl::ReadEntities(CFile& file, const CString& path, std::uint64_
 
   const BspLump& lump0 = read.lumps[kEntitiesLump];
   const BspLump& lump1 = read.lumps[kPlanesLump];
-  std::vector<unsigned char> bytes0 = ReadLumpStart(file, path, lump0, kPlaneBytesChecked);
-  std::vector<unsigned char> bytes1 = ReadLumpStart(file, path, lump1, kPlaneBytesChecked);
   int index = kEntitiesLump;
-  if (const std::optional<int> byPlanes = FindEntityLumpIndexByPlanes(bytes0, lump0.length, bytes1, lump1.length)) {
-    index = *byPlanes;
-  } else {
-    // Neither or both look like planes: the text decides, on both entries whole.
-    bytes0 = ReadLumpStart(file, path, lump0, static_cast<size_t>(lump0.length));
-    bytes1 = ReadLumpStart(file, path, lump1, static_cast<size_t>(lump1.length));
-    index = FindEntityLumpIndex(bytes0, bytes1);
+  // Most maps hold their text in entry 0, which is then read once, straight
+  // into the image, and entry 1 not at all: text in entry 0 that no plane
+  // records can be made of decides for it, whatever entry 1 holds.
+  bool entitiesRead = false;
+  if (const auto length0 = static_cast<size_t>(lump0.length); length0 > 0) {
+    PrepareImage(length0);
+    const size_t first = std::min(length0, kPlaneBytesChecked);
+    ReadAt(file, path, static_cast<std::uint64_t>(lump0.offset), image.Data(), first);
+    if (!LooksLikePlanes(std::span<const unsigned char>(image.Data(), first), lump0.length)) {
+      ReadAt(file, path, static_cast<std::uint64_t>(lump0.offset) + first, image.Data() + first, length0 - first);
+      entitiesRead = LooksLikeEntityText(std::as_const(image).Bytes());
+    }
   }
-
-  const BspLump& entities = read.lumps[static_cast<size_t>(index)];
-  const std::vector<unsigned char>& start = index == kEntitiesLump ? bytes0 : bytes1;
-  const auto length = static_cast<size_t>(entities.length);
-  if (length == 0) CheckEntityLump(path, {});
-  PrepareImage(length);
-  // What was read of it already is not read again.
-  std::memcpy(image.Data(), start.data(), start.size());
-  ReadAt(file, path, static_cast<std::uint64_t>(entities.offset) + start.size(), image.Data() + start.size(),
-         length - start.size());
+  if (!entitiesRead) {
+    std::vector<unsigned char> bytes0 = ReadLumpStart(file, path, lump0, kPlaneBytesChecked);
+    std::vector<unsigned char> bytes1 = ReadLumpStart(file, path, lump1, kPlaneBytesChecked);
+    if (const std::optional<int> byPlanes = FindEntityLumpIndexByPlanes(bytes0, lump0.length, bytes1, lump1.length)) {
+      index = *byPlanes;
+    } else {
+      // Neither or both look like planes: the text decides, on both entries whole.
+      bytes0 = ReadLumpStart(file, path, lump0, static_cast<size_t>(lump0.length));
+      bytes1 = ReadLumpStart(file, path, lump1, static_cast<size_t>(lump1.length));
+      index = FindEntityLumpIndex(bytes0, bytes1);
+    }
+    const BspLump& entities = read.lumps[static_cast<size_t>(index)];
+    const std::vector<unsigned char>& start = index == kEntitiesLump ? bytes0 : bytes1;
+    const auto length = static_cast<size_t>(entities.length);
+    if (length == 0) CheckEntityLump(path, {});
+    PrepareImage(length);
+    // What was read of it already is not read again.
+    std::memcpy(image.Data(), start.data(), start.size());
+    ReadAt(file, path, static_cast<std::uint64_t>(entities.offset) + start.size(), image.Data() + start.size(),
+           length - start.size());
+  }
   CheckEntityLump(path, std::as_const(image).Bytes());
 
   bool standard = false;
@@ -400,10 +414,11 @@ int CBspFile::SaveMap(const CString& path, CString& text) {
   });
 }
 
-int CBspFile::SaveEntityLump(const CString& path, std::string_view lumpText) {
-  const CString text(lumpText);
-  return SaveLump(path, [&text] {
-    return std::span<const unsigned char>(reinterpret_cast<const unsigned char*>(text.GetString()), text.Size() + 1);
+int CBspFile::SaveEntityLump(const CString& path, const std::string& lumpText) {
+  return SaveLump(path, [&lumpText] {
+    // With the string's terminator, which is the lump's NUL.
+    return std::span<const unsigned char>(reinterpret_cast<const unsigned char*>(lumpText.c_str()),
+                                          lumpText.size() + 1);
   });
 }
 

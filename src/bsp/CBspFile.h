@@ -39,9 +39,10 @@ class CBspFile : public CFile {
   // hold of, `text` holds its lump form.
   int SaveMap(const CString& path, CString& text);
   // Stores `lumpText` as the entity lump byte for byte, with the lump's NUL
-  // after it: no line-end change, nothing dropped around the blocks. The
-  // results and messages are SaveMap's. `lumpText` holds no NUL.
-  int SaveEntityLump(const CString& path, std::string_view lumpText);
+  // after it (the string's own terminator): no line-end change, nothing
+  // dropped around the blocks. The results and messages are SaveMap's.
+  // `lumpText` holds no NUL.
+  int SaveEntityLump(const CString& path, const std::string& lumpText);
   // The entity lump as stored: its NUL and any bytes after it included.
   // Empty when nothing is loaded.
   [[nodiscard]] std::span<const unsigned char> EntityLumpBytes() const;

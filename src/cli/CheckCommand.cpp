@@ -2,15 +2,14 @@
 
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 
 #include "bsp/BspHeader.h"
 #include "bsp/CBspFile.h"
 #include "bsp/EntityTextFile.h"
 #include "cli/BatchEditor.h"
 #include "cli/Cli.h"
+#include "cli/CliSupport.h"
 #include "cli/TerminalMessages.h"
 #include "entities/EntityText.h"
 #include "platform/CString.h"
@@ -22,11 +21,7 @@ constexpr std::string_view kStdinName = "<stdin>";
 
 // The bytes of the entity lump `text` becomes when stored as the editor's
 // Save stores it, its NUL included.
-size_t StoredLumpBytes(std::string_view text) {
-  CString lump{std::string(text)};
-  ToLumpText(lump);
-  return lump.Str().size() + 1;
-}
+size_t StoredLumpBytes(std::string_view text) { return LumpTextLength(text) + 1; }
 
 CheckedText CheckText(std::string path, std::string text, size_t maxEntities) {
   // ripent ends its .ent files with the lump's own NUL: that one is the
@@ -89,8 +84,7 @@ std::vector<CheckedText> CheckOperands(const std::vector<std::string>& operands,
   BatchEditor editor(false, false);
   for (const std::string& operand : operands) {
     if (operand == "-") {
-      checked.push_back(
-          CheckText(std::string(kStdinName), std::string(std::istreambuf_iterator<char>(in), {}), maxEntities));
+      checked.push_back(CheckText(std::string(kStdinName), ReadSource("-", in).value_or(std::string()), maxEntities));
       continue;
     }
     std::error_code error;
@@ -109,14 +103,13 @@ std::vector<CheckedText> CheckOperands(const std::vector<std::string>& operands,
       checked.push_back(CheckMap(operand, maxEntities, err));
       continue;
     }
-    std::ifstream file(operand, std::ios::binary);
-    std::string bytes(std::istreambuf_iterator<char>(file), {});
-    if (!file.is_open() || file.bad()) {
+    std::optional<std::string> bytes = ReadSource(operand, in);
+    if (!bytes) {
       err << "Error reading the file: " << operand << ".\n";
       checked.push_back({operand, false, false, {}});
       continue;
     }
-    checked.push_back(CheckText(operand, std::move(bytes), maxEntities));
+    checked.push_back(CheckText(operand, std::move(*bytes), maxEntities));
   }
   return checked;
 }
@@ -130,12 +123,12 @@ int PrintChecked(const std::vector<CheckedText>& checked, std::ostream& out) {
   return failed ? kExitFailure : kExitSuccess;
 }
 
-bool MayStore(std::string_view text, size_t modelCount, size_t maxEntities, std::string_view sourceName, bool force,
-              std::ostream& err) {
+bool MayStore(std::string_view text, size_t lumpBytes, size_t modelCount, size_t maxEntities,
+              std::string_view sourceName, bool force, std::ostream& err) {
   EntityCheckOptions options;
   options.maxEntities = maxEntities;
   options.modelCount = modelCount;
-  options.lumpBytes = StoredLumpBytes(text);
+  options.lumpBytes = lumpBytes;
   const std::vector<CheckFinding> findings = CheckEntityText(text, options);
   const bool refused = HasErrors(findings) && !force;
   for (const CheckFinding& finding : findings) err << FormatFinding(sourceName, finding, !refused) << '\n';

@@ -28,12 +28,13 @@ std::vector<CheckedText> CheckOperands(const std::vector<std::string>& operands,
 int PrintChecked(const std::vector<CheckedText>& checked, std::ostream& out);
 
 // The checks of a text about to be stored in a map whose models lump holds
-// `modelCount` records. `text` is the editor's or the import's text; the
-// findings' positions are in it. With errors and without `force`, prints
+// `modelCount` records, as an entity lump of `lumpBytes` bytes with its NUL.
+// `text` is the editor's or the import's text; the findings' positions are
+// in it. With errors and without `force`, prints
 // them to `err` and returns false; `force` prints them as warnings. Warnings
 // are printed and never stop the save.
-bool MayStore(std::string_view text, size_t modelCount, size_t maxEntities, std::string_view sourceName, bool force,
-              std::ostream& err);
+bool MayStore(std::string_view text, size_t lumpBytes, size_t modelCount, size_t maxEntities,
+              std::string_view sourceName, bool force, std::ostream& err);
 
 // The models lump's record count of a loaded map.
 class CBspFile;

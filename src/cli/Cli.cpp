@@ -348,7 +348,8 @@ int RunDeleteAll(Invocation& call) {
           PrintFound(output, map, found);
           messages.ShowMessage(FormatString("%d entities containing the string\n\"%s\"\nwould be deleted.",
                                             result.count, needle.GetString()));
-          const bool allowed = CheckBeforeSave(call, result.text, dlg.MapFile(), map.Path().Str());
+          const bool allowed =
+              CheckBeforeSave(call, result.text, LumpTextLength(result.text) + 1, dlg.MapFile(), map.Path().Str());
           if (!allowed) {
             messages.ShowMessage("It would not be saved: the text left has errors (--force stores it all the same).");
             return MapOutcome::Failed();
@@ -364,7 +365,8 @@ int RunDeleteAll(Invocation& call) {
         dlg.OnDeleteAll();
         if (!editor.View().Entities().GetModify()) return unchanged();
         const bool allowed =
-            CheckBeforeSave(call, editor.View().Entities().LiveText(), dlg.MapFile(), map.Path().Str());
+            CheckBeforeSave(call, editor.View().Entities().LiveText(),
+                            LumpTextLength(editor.View().Entities().LiveText()) + 1, dlg.MapFile(), map.Path().Str());
         if (!allowed) {
           messages.ShowMessage("Not saved: the text left has errors (--force stores it all the same).");
           return MapOutcome::Failed();

@@ -140,8 +140,10 @@ void AddSaveReason(TerminalMessages& messages, const CBspFile& map, const CStrin
 namespace {
 
 // Everything left in `in`; nullopt when the stream reports a read error.
-std::optional<std::string> ReadAll(std::istream& in) {
+std::optional<std::string> ReadAll(std::istream& in, size_t expected = 0) {
   std::string bytes;
+  // A file's text grows in place, not copied along at every doubling.
+  bytes.reserve(expected);
   std::vector<char> chunk(size_t{1} << 16);
   while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
     bytes.append(chunk.data(), static_cast<size_t>(in.gcount()));
@@ -159,7 +161,8 @@ std::optional<std::string> ReadSource(const std::string& source, std::istream& i
   if (std::filesystem::is_directory(source, ignored)) return std::nullopt;
   std::ifstream file(source, std::ios::binary);
   if (!file) return std::nullopt;
-  return ReadAll(file);
+  const std::uintmax_t size = std::filesystem::file_size(source, ignored);
+  return ReadAll(file, ignored ? 0 : static_cast<size_t>(size));
 }
 
 std::string SourceName(const std::string& source) { return source == "-" ? "standard input" : source; }
@@ -175,9 +178,11 @@ size_t MaxEntities(const Invocation& call) {
   return limit;
 }
 
-bool CheckBeforeSave(Invocation& call, std::string_view text, const CBspFile& map, const std::string& sourceName) {
+bool CheckBeforeSave(Invocation& call, std::string_view text, size_t lumpBytes, const CBspFile& map,
+                     const std::string& sourceName) {
   std::ostringstream findings;
-  const bool allowed = MayStore(text, ModelCount(map), MaxEntities(call), sourceName, call.Has("--force"), findings);
+  const bool allowed =
+      MayStore(text, lumpBytes, ModelCount(map), MaxEntities(call), sourceName, call.Has("--force"), findings);
   if (!allowed || !call.quiet) call.err << findings.str();
   return allowed;
 }

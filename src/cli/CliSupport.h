@@ -116,9 +116,11 @@ std::string SourceName(const std::string& source);
 // --max-entities N, else the engine's own limit.
 size_t MaxEntities(const Invocation& call);
 
-// The save's check of `text`, about to go into `map`, as MayStore makes it
-// with the command's --max-entities and --force. Its findings go to standard
+// The save's check of `text`, about to go into `map` as an entity lump of
+// `lumpBytes` bytes (its NUL included), as MayStore makes it with the
+// command's --max-entities and --force. Its findings go to standard
 // error, warnings not with --quiet. False when the text is refused.
-bool CheckBeforeSave(Invocation& call, std::string_view text, const CBspFile& map, const std::string& sourceName);
+bool CheckBeforeSave(Invocation& call, std::string_view text, size_t lumpBytes, const CBspFile& map,
+                     const std::string& sourceName);
 
 }  // namespace lw

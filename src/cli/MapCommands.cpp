@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <ostream>
 
 #include "bsp/CBspFile.h"
@@ -10,6 +11,7 @@
 #include "cli/UnifiedDiff.h"
 #include "entities/EntityBlocks.h"
 #include "entities/EntityText.h"
+#include "platform/CodePage.h"
 #include "platform/FailureReason.h"
 #include "platform/Paths.h"
 
@@ -74,13 +76,13 @@ class TextStore {
   // `what` says what changed ("2 blocks changed"). The check reads
   // `checkedText` (an import's own file, so that its findings point into it)
   // when given, else the new text.
-  MapOutcome Store(const BatchMap& map, std::string_view newText, const std::string& what, std::string& output,
+  MapOutcome Store(const BatchMap& map, const std::string& newText, const std::string& what, std::string& output,
                    std::string_view checkedText = {}, const std::string& checkedName = {}) {
     TerminalMessages& messages = reader_.Messages();
     CBspFile& file = reader_.Map();
     const CString path = map.Path();
-    const bool allowed = CheckBeforeSave(call_, checkedText.empty() ? newText : checkedText, file,
-                                         checkedName.empty() ? path.Str() : checkedName);
+    const bool allowed = CheckBeforeSave(call_, checkedText.empty() ? std::string_view(newText) : checkedText,
+                                         newText.size() + 1, file, checkedName.empty() ? path.Str() : checkedName);
     if (!allowed) {
       // A run over named maps has each map's messages under its name.
       messages.ShowMessage(CString((namesMaps_ ? std::string() : std::string(kProgramName) + ": " + path.Str() + " ") +
@@ -334,8 +336,19 @@ namespace {
 // with --exact the bytes as they are.
 struct ImportText {
   std::string source;  // the file's bytes, less a final NUL
-  std::string lump;    // the lump's text, without its NUL
+  // The lump's text, without its NUL, where it differs from the source.
+  std::optional<std::string> lump;
+
+  [[nodiscard]] const std::string& Lump() const { return lump ? *lump : source; }
 };
+
+// Whether the editor's Save would store `text` as it is: lump line ends,
+// nothing before its first block or after its last line end. An exported
+// .ent is, and is then not copied.
+bool IsLumpText(std::string_view text) {
+  return text.size() >= 2 && text.front() == '{' && text.ends_with("}\n") &&
+         text.find("\r\n") == std::string_view::npos && ScanFindLastChar(text, '}') == text.size() - 2;
+}
 
 // Reads `sourcePath` for an import; false (the reason printed or held) when it cannot.
 std::optional<ImportText> ReadImport(const std::string& sourcePath, std::istream& in, bool exact,
@@ -357,11 +370,11 @@ std::optional<ImportText> ReadImport(const std::string& sourcePath, std::istream
          " holds a NUL byte, which entity text cannot hold.");
     return std::nullopt;
   }
-  ImportText text{*bytes, *bytes};
-  if (!exact) {
-    CString lump(*bytes);
+  ImportText text{std::move(*bytes), {}};
+  if (!exact && !IsLumpText(text.source)) {
+    CString lump(text.source);
     ToLumpText(lump);
-    text.lump = lump.Str();
+    text.lump = std::move(lump.Str());
   }
   return text;
 }
@@ -416,10 +429,11 @@ int RunImport(Invocation& call) {
                       text = &*fromFolder;
                     }
                     if (!reader.Load(map)) return MapOutcome::Failed();
-                    if (LumpHolds(reader.Map(), text->lump)) {
+                    const std::string& lump = text->Lump();
+                    if (LumpHolds(reader.Map(), lump)) {
                       return store.Unchanged("its entity lump already holds this text", true);
                     }
-                    return store.Store(map, text->lump, {}, output, text->source, source == "-" ? "<stdin>" : source);
+                    return store.Store(map, lump, {}, output, text->source, source == "-" ? "<stdin>" : source);
                   });
 }
 

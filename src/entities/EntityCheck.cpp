@@ -254,10 +254,10 @@ class Checker {
   void Pair(std::string_view key, size_t keyAt, std::string_view value, size_t valueAt) {
     // One bit of a small mask per key: a key given twice is looked for only
     // when its bit was set already.
-    const unsigned hash =
-        key.empty() ? 0U
-                    : static_cast<unsigned>(key.size()) * 37U + static_cast<unsigned char>(key.front()) * 7U +
-                          static_cast<unsigned char>(key.back());
+    const unsigned hash = key.empty()
+                              ? 0U
+                              : static_cast<unsigned>(key.size()) * 37U + static_cast<unsigned char>(key.front()) * 7U +
+                                    static_cast<unsigned char>(key.back());
     const std::uint64_t bit = std::uint64_t{1} << (hash & 63U);
     std::uint64_t& bits = keyBits_[(hash >> 6U) & 3U];
     if ((bits & bit) != 0) mayRepeat_ = true;

@@ -100,6 +100,19 @@ CString ToDisplayText(const char* lumpText) {
   return text;
 }
 
+size_t LumpTextLength(std::string_view text) {
+  // "\r\n" pairs cannot overlap and no brace is part of one, so the braces
+  // ToLumpText keeps between are those of the text as it is.
+  const size_t last = ScanFindLastChar(text, '}');
+  if (last == kNotFound) return 1;
+  const size_t open = ScanFindChar(text.substr(0, last + 1), '{');
+  const size_t first = open == kNotFound ? 0 : open;
+  const std::string_view kept = text.substr(first, last + 1 - first);
+  size_t pairs = 0;
+  for (size_t at = kept.find("\r\n"); at != std::string_view::npos; at = kept.find("\r\n", at + 2)) ++pairs;
+  return kept.size() - pairs + 1;
+}
+
 void ToLumpText(CString& text) {
   text.Replace("\r\n", "\n");
   std::string& s = text.Str();

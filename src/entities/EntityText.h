@@ -16,4 +16,8 @@ CString ToDisplayText(const char* lumpText);
 // kept from the first '{' through the last '}', then "\n" appended.
 void ToLumpText(CString& text);
 
+// The length ToLumpText would give `text`, its NUL not counted, worked out
+// without a copy.
+size_t LumpTextLength(std::string_view text);
+
 }  // namespace lw
