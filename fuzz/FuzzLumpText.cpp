@@ -166,6 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   lw::ToLumpText(text);
   const std::string& out = text.Str();
   if (out.empty() || out.back() != '\n') __builtin_trap();
+  // The length the save's check works out without a copy is the same.
+  if (lw::LumpTextLength(input) != out.size()) __builtin_trap();
   if (out.size() > input.size() + 1) __builtin_trap();
   if (out != "\n" && out[out.size() - 2] != '}') __builtin_trap();
   // With an opening brace anywhere, the text starts with it.

@@ -50,6 +50,7 @@ TEST(ToLumpText, ConvertsTheEditorText) {
     CString text(c.input);
     ToLumpText(text);
     EXPECT_EQ(text.Str(), c.expected) << c.name;
+    EXPECT_EQ(LumpTextLength(c.input), c.expected.size()) << c.name << ": the length without the copy";
   }
 }
 
