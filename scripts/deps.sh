@@ -6,7 +6,8 @@
 set -euo pipefail
 
 # Building the programs (the command line and the Qt desktop program) and
-# their .deb, whose dependencies dpkg-shlibdeps (dpkg-dev) works out.
+# their .deb, whose dependencies dpkg-shlibdeps (dpkg-dev) works out and
+# whose binaries CPack tells apart with `file`.
 run_packages=(
   cmake
   ninja-build
@@ -18,6 +19,7 @@ run_packages=(
   nlohmann-json3-dev
   fonts-dejavu-core
   dpkg-dev
+  file
 )
 
 # Testing, benchmarks, fuzzing, formatting and packaging; the Windows
