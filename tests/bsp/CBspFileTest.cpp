@@ -273,7 +273,7 @@ TEST_F(CBspFileTest, EveryBlockAndLooseByteSurvivesASave) {
       {"bspx.bsp", "", -1},
       {"extended.bsp", "", -1},
       {"extended_bspx.bsp", "", -1},
-      {"swapped_bspx.bsp", "", -1},
+      {"swapped_extended_bspx.bsp", "", -1},
       {"data_between_entities_and_textures.bsp", "XYZ", kEntities},
       {"data_between_lumps.bsp", "GAP!", mapwriter::kLighting},
       {"trailing_data.bsp", "LUMPWRIGHT-TAIL!", kTextures},

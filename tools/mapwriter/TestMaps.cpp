@@ -125,9 +125,10 @@ std::string ExtendedAndBspx() {
   return WithExtras(extras);
 }
 
-// A BSPX map as Blue Shift stores it: lump table entries 0 and 1 swapped.
-std::string SwappedWithBspx() {
-  std::string bytes = WithExtras(BspxExtras());
+// A map with both blocks as Blue Shift stores it: lump table entries 0 and 1
+// swapped.
+std::string SwappedWithExtras() {
+  std::string bytes = ExtendedAndBspx();
   std::swap_ranges(bytes.begin() + static_cast<std::ptrdiff_t>(OffsetField(kEntities)),
                    bytes.begin() + static_cast<std::ptrdiff_t>(OffsetField(kPlanes)),
                    bytes.begin() + static_cast<std::ptrdiff_t>(OffsetField(kPlanes)));
@@ -208,7 +209,7 @@ std::vector<NamedMap> MakeTestMaps() {
   maps.push_back({"bspx.bsp", WithExtras(BspxExtras())});
   maps.push_back({"extended.bsp", WithExtras(ExtendedExtras())});
   maps.push_back({"extended_bspx.bsp", ExtendedAndBspx()});
-  maps.push_back({"swapped_bspx.bsp", SwappedWithBspx()});
+  maps.push_back({"swapped_extended_bspx.bsp", SwappedWithExtras()});
   maps.push_back({"bspx_past_end.bsp", BspxPastEnd()});
   maps.push_back({"data_between_lumps.bsp", DataBetweenLumps()});
   return maps;
