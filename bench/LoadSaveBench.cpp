@@ -29,6 +29,7 @@ class SilentMessages : public lw::MessageSink {
  public:
   void ShowMessage(const lw::CString& /*text*/) override {}
   bool AskYesNo(const lw::CString& /*text*/) override { return false; }
+  Answer AskYesNoCancel(const lw::CString& /*text*/) override { return Answer::kCancel; }
 };
 
 // The system's files, but nothing waits for the disk: a flush returns at once

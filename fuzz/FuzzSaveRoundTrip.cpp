@@ -23,6 +23,7 @@ class SilentMessages : public lw::MessageSink {
  public:
   void ShowMessage(const lw::CString&) override {}
   bool AskYesNo(const lw::CString&) override { return false; }
+  Answer AskYesNoCancel(const lw::CString& /*text*/) override { return Answer::kCancel; }
 };
 
 std::span<const unsigned char> Bytes(const std::string& s) {

@@ -14,6 +14,7 @@
 #include "bsp/MapExtras.h"
 #include "bsp/SavePlan.h"
 #include "entities/EntityText.h"
+#include "platform/FailureReason.h"
 #include "platform/FileSave.h"
 #include "platform/ImageBuffer.h"
 #include "platform/Paths.h"
@@ -29,6 +30,7 @@ constexpr const char* kSaveFailedText = "Error saving the file: %s.";
 constexpr const char* kSavedText = "The file:  %s\nwas saved!";
 constexpr const char* kNotPutBackText =
     "\nThe map could not be put back as it was and may be damaged; restore it from a backup.";
+constexpr const char* kMapGoneText = "The map no longer exists; it is not made again.";
 constexpr const char* kLayoutWouldChangeText =
     "Its planes could not be told from its entity text once saved, so the game would read the map wrongly.";
 
@@ -156,6 +158,9 @@ struct CBspFile::Impl {
   CString message;
   // The system's words for a save that failed while writing.
   std::string failureReason;
+  // The map file as it was when loaded or last saved.
+  std::optional<FileStamp> stamp;
+  bool explainsFailures = false;
   // Decoded from the image's header, kept equal to it.
   BspHeader header;
   int entityIndex = kEntitiesLump;
@@ -313,6 +318,9 @@ int CBspFile::LoadMap(const CString& path) {
     std::uint64_t size = 0;
     if (!GetStatus(size)) throw OperationFailure{FormatString(kSizeFailedText, path.GetString())};
     if (size > kMaxImageSize) FailBrokenMap(path, "The file is 4 GiB or larger, too large for a map.");
+    FileStamp stamp;
+    if (!GetStamp(stamp)) throw OperationFailure{FormatString(kSizeFailedText, path.GetString())};
+    self.stamp = stamp;
     if (self.readOnly) {
       self.ReadEntities(*this, path, size);
       Close();
@@ -334,11 +342,18 @@ int CBspFile::LoadMap(const CString& path) {
   }
   Abort();
   self.Unload();
+  if (self.explainsFailures) {
+    if (const std::string reason = WhyNotReadable(path); !reason.empty()) self.message += CString("\n(" + reason + ")");
+  }
   self.messages.ShowMessage(self.message);
   return 1;
 }
 
 void CBspFile::SetReadOnly(bool readOnly) { impl_->readOnly = readOnly; }
+
+void CBspFile::SetExplainsFailures(bool explains) { impl_->explainsFailures = explains; }
+
+void CBspFile::Unload() { impl_->Unload(); }
 
 const char* CBspFile::GetEntityText() const {
   if (!impl_->loaded) return nullptr;
@@ -430,8 +445,26 @@ int CBspFile::SaveLump(const CString& path, const std::function<std::span<const 
   // Held until the new bytes are on disk, so that no other program writes
   // the map in between; a read-only map or one in use fails here.
   FileSave save(Files());
+  const auto explained = [&](CString message) {
+    if (!self.explainsFailures) return message;
+    std::string reason = WhyNotSavable(path);
+    if (reason.empty()) reason = self.failureReason;
+    if (!reason.empty()) message += CString("\n(" + reason + ")");
+    return message;
+  };
   try {
     if (!save.Open(path)) throw OperationFailure{};
+    if (!save.TargetExists()) {
+      throw OperationFailure{FormatString(kSaveFailedText, fileName.GetString()) + "\n" + kMapGoneText};
+    }
+    // Another program may have written the map since it was loaded: its new
+    // bytes must not be overwritten with the old ones held here.
+    FileStamp now;
+    if (!save.HeldStamp(now)) throw OperationFailure{};
+    if (!self.stamp || now != *self.stamp) {
+      save.Abort();
+      return kChangedOnDisk;
+    }
     const std::span<const unsigned char> lumpText = lumpTextOnceHeld();
     NewMapBytes next = self.PlanSave(lumpText, fileName);
     CString savedMessage = FormatString(kSavedText, fileName.GetString());
@@ -443,19 +476,21 @@ int CBspFile::SaveLump(const CString& path, const std::function<std::span<const 
     } catch (...) {
       self.Unload();
     }
+    self.stamp = save.WrittenStamp();
     self.message = std::move(savedMessage);
   } catch (OperationFailure& failure) {
     save.Abort();
-    self.message =
-        failure.message.IsEmpty() ? FormatString(kSaveFailedText, fileName.GetString()) : std::move(failure.message);
+    self.message = failure.message.IsEmpty() ? explained(FormatString(kSaveFailedText, fileName.GetString()))
+                                             : std::move(failure.message);
     self.messages.ShowMessage(self.message);
     return 1;
   } catch (...) {
     // The map itself keeps its bytes; so does the image, so that a retry can
-    // succeed.
+    // succeed. Bytes put back into it give it a new time, not new content.
+    if (save.WrittenStamp()) self.stamp = *save.WrittenStamp();
     save.Abort();
     self.failureReason = CurrentFileErrorText();
-    self.message = FormatString(kSaveFailedText, fileName.GetString());
+    self.message = explained(FormatString(kSaveFailedText, fileName.GetString()));
     if (save.LeftDamaged()) self.message += kNotPutBackText;
     self.messages.ShowMessage(self.message);
     return 1;

@@ -21,6 +21,10 @@ namespace lw {
 // messages through the sink; callers only learn the result code.
 class CBspFile : public CFile {
  public:
+  // SaveMap's and SaveEntityLump's result for a map written by another
+  // program since it was loaded.
+  static constexpr int kChangedOnDisk = 3;
+
   explicit CBspFile(MessageSink& messages, FileSystem& files = SystemFileSystem());
   ~CBspFile() override;
 
@@ -32,11 +36,20 @@ class CBspFile : public CFile {
   // map; every accessor below works as after a whole load, but SaveMap has
   // no image to write around and returns 2. Off by default.
   void SetReadOnly(bool readOnly);
+  // A failed load or save adds why, in the system's words, on a line of its
+  // own under its message ("(the map is read-only (mode 0444))"), as the
+  // windows show it. Off by default: the command line prints it itself.
+  void SetExplainsFailures(bool explains);
+  // Lets go of the map: nothing is loaded, and a save writes nothing.
+  void Unload();
   // The entity text in the image (up to its NUL); null when nothing is loaded.
   [[nodiscard]] const char* GetEntityText() const;
   // 0 saved, 1 failed (message shown, map file unchanged), 2 nothing loaded
-  // (no message, nothing touched). Past the point where the map was taken
-  // hold of, `text` holds its lump form.
+  // (no message, nothing touched), 3 the map file changed on disk since it
+  // was loaded or saved (no message, nothing written, `text` unchanged: the
+  // caller asks, and may load the map again and save into it). A map that
+  // no longer exists fails: it is not made again. Past the point where the
+  // map was checked, `text` holds its lump form.
   int SaveMap(const CString& path, CString& text);
   // Stores `lumpText` as the entity lump byte for byte, with the lump's NUL
   // after it (the string's own terminator): no line-end change, nothing

@@ -25,7 +25,8 @@ BatchEditor::BatchEditor(bool answerYes, bool entityDump, const CString& dumpPat
     : messages_(answerYes),
       view_(messages_),
       dlg_(view_, settings_, SystemFileSystem(),
-           CEntityEditorDlg::Options{[entityDump] { return CString(entityDump ? "-d" : ""); }, dumpPath}) {}
+           CEntityEditorDlg::Options{[entityDump] { return CString(entityDump ? "-d" : ""); }, dumpPath,
+                                     /*checkBeforeSave=*/false, /*explainFailures=*/false}) {}
 
 const std::vector<CString>& BatchEditor::ListMaps(const CString& folder) {
   dlg_.SetMapFolder(folder);

@@ -102,7 +102,15 @@ class TextStore {
       return {MapOutcome::State::kChanged, true};
     }
     if (!what.empty()) messages.ShowMessage(CString(what));
-    if (file.SaveEntityLump(path, newText) != 0) {
+    const int saved = file.SaveEntityLump(path, newText);
+    if (saved == CBspFile::kChangedOnDisk) {
+      // Another program wrote the map between the read and the write: its
+      // bytes are kept, and the command can simply be run again.
+      messages.ShowMessage(FormatString("Error saving the file: %s.", FileNameOf(path).GetString()));
+      messages.ShowMessage("(the map changed on disk while it was being edited; run the command again)");
+      return MapOutcome::Failed();
+    }
+    if (saved != 0) {
       AddSaveReason(messages, file, path);
       return MapOutcome::Failed();
     }

@@ -13,6 +13,12 @@ bool TerminalMessages::AskYesNo(const CString& text) {
   return answerYes_;
 }
 
+MessageSink::Answer TerminalMessages::AskYesNoCancel(const CString& text) {
+  // Without --yes nothing is decided for the user, and nothing is lost.
+  pending_.push_back(text.Str() + (answerYes_ ? " [yes]" : " [cancel: pass --yes to answer yes]"));
+  return answerYes_ ? Answer::kYes : Answer::kCancel;
+}
+
 std::vector<std::string> TerminalMessages::TakePending() {
   std::vector<std::string> taken;
   taken.swap(pending_);

@@ -18,6 +18,7 @@ class TerminalMessages : public MessageSink {
 
   void ShowMessage(const CString& text) override;
   bool AskYesNo(const CString& text) override;
+  Answer AskYesNoCancel(const CString& text) override;
 
   // Prints the held messages, one per line, to `out` when the operation
   // succeeded and to `err` when it failed, then forgets them.

@@ -25,6 +25,10 @@ class EntityEdit {
   // An undoable change that sets the modified flag.
   virtual void ReplaceSel(const CString& text) = 0;
   virtual void ScrollCaret() = 0;
+  // The line at the top of the view, counting from 0; setting it scrolls
+  // there, a line past the end counting as the last.
+  [[nodiscard]] virtual int GetFirstVisibleLine() const = 0;
+  virtual void SetFirstVisibleLine(int line) = 0;
 
   [[nodiscard]] virtual unsigned GetLimitText() const = 0;
   virtual void SetLimitText(unsigned limit) = 0;

@@ -14,9 +14,15 @@ size_t ClampPosition(int position, size_t length) {
 
 }  // namespace
 
+void InMemoryEntityEdit::SetFirstVisibleLine(int line) {
+  const auto lines = static_cast<int>(std::count(text_.begin(), text_.end(), '\n'));
+  firstLine_ = std::clamp(line, 0, lines);
+}
+
 void InMemoryEntityEdit::SetText(const CString& text) {
   text_ = text.Str();
   selStart_ = selEnd_ = 0;
+  firstLine_ = 0;
   undo_ = {};
 }
 

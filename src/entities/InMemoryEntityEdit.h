@@ -19,6 +19,8 @@ class InMemoryEntityEdit : public EntityEdit {
   void SetSel(int start, int end) override;
   void ReplaceSel(const CString& text) override;
   void ScrollCaret() override {}  // nothing to scroll
+  [[nodiscard]] int GetFirstVisibleLine() const override { return firstLine_; }
+  void SetFirstVisibleLine(int line) override;
 
   [[nodiscard]] unsigned GetLimitText() const override { return limit_; }
   void SetLimitText(unsigned limit) override { limit_ = limit; }
@@ -47,6 +49,7 @@ class InMemoryEntityEdit : public EntityEdit {
   unsigned limit_ = 30000;  // the window edit's own default
   bool modified_ = false;
   int focusCount_ = 0;
+  int firstLine_ = 0;
   UndoRecord undo_;
 };
 

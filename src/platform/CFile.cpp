@@ -14,6 +14,8 @@ bool CFile::Open(const CString& path, Mode /*mode*/) {
 
 bool CFile::GetStatus(std::uint64_t& size) { return IsOpen() && files_->QuerySize(handle_, size); }
 
+bool CFile::GetStamp(FileStamp& stamp) { return IsOpen() && files_->QueryStamp(handle_, stamp); }
+
 size_t CFile::Read(void* buffer, size_t count) {
   if (count == 0) return 0;
   if (!IsOpen()) throw FileError("the file is not open");

@@ -26,6 +26,9 @@ class CFile {
 
   // The file's whole size; false when the system cannot tell it.
   bool GetStatus(std::uint64_t& size);
+  // Which file is open and in what state (see FileStamp); false when the
+  // system cannot tell.
+  bool GetStamp(FileStamp& stamp);
   size_t Read(void* buffer, size_t count);
   // Moves the read position to `offset` bytes from the start.
   void Seek(std::uint64_t offset);

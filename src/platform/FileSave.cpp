@@ -22,6 +22,14 @@ void WritePieces(FileSystem& files, FileHandle file, BytePieces pieces,
   }
 }
 
+// The stamp of a file just written and flushed; raises when the system
+// cannot tell, so that the save stops while it still can.
+FileStamp StampOf(FileSystem& files, FileHandle file) {
+  FileStamp stamp;
+  if (!files.QueryStamp(file, stamp)) throw FileError("the file's state cannot be read");
+  return stamp;
+}
+
 }  // namespace
 
 bool FileSave::Open(const CString& path) {
@@ -36,7 +44,14 @@ bool FileSave::Open(const CString& path) {
   return true;
 }
 
+bool FileSave::TargetExists() {
+  return held_ != kNoFile && files_.ChooseSaveMethod(held_, target_) != SaveMethod::kCreate;
+}
+
+bool FileSave::HeldStamp(FileStamp& stamp) { return TargetExists() && files_.QueryStamp(held_, stamp); }
+
 void FileSave::Commit(BytePieces pieces) {
+  written_.reset();
   if (held_ == kNoFile) throw FileError("the file is not held");
   const SaveMethod method = files_.ChooseSaveMethod(held_, target_);
   if (method == SaveMethod::kStream) {
@@ -71,6 +86,8 @@ bool FileSave::TryReplace(BytePieces pieces, const SaveInterruptions& interrupti
   }
   WritePieces(files_, temp_, pieces, &interruptions);
   files_.Flush(temp_);
+  // The rename keeps the new file's own number and times.
+  const FileStamp written = StampOf(files_, temp_);
   // Let go of the file before the rename: Windows renames nothing over an
   // open file. The new file stays open, and locked, until it has taken the
   // map's place, so that no other save takes it for a killed one's.
@@ -80,6 +97,7 @@ bool FileSave::TryReplace(BytePieces pieces, const SaveInterruptions& interrupti
   if (interruptions.Requested()) throw FileError("interrupted");
   files_.Replace(tempPath_, target_);
   tempPath_.Empty();
+  written_ = written;
   // Its bytes reached the disk with the flush; closing can change nothing now.
   const FileHandle temp = temp_;
   temp_ = kNoFile;
@@ -113,6 +131,7 @@ void FileSave::WriteInPlace(BytePieces pieces, const SaveInterruptions& interrup
       files_.SetLength(held_, newSize);
       files_.Flush(held_);
     }
+    written_ = StampOf(files_, held_);
   } catch (...) {
     try {
       if (written) {
@@ -121,6 +140,8 @@ void FileSave::WriteInPlace(BytePieces pieces, const SaveInterruptions& interrup
       }
       files_.SetLength(held_, oldSize);
       if (written) files_.Flush(held_);
+      // The old bytes are back, under a new time: what the file is now.
+      if (FileStamp restored; files_.QueryStamp(held_, restored)) written_ = restored;
     } catch (const FileError&) {
       damaged_ = written;
     }

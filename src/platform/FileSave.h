@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -36,12 +37,23 @@ class FileSave {
   // program, or its links loop.
   bool Open(const CString& path);
 
+  // Whether the file existed when it was taken hold of (a save that makes
+  // it anew is possible, but a map that has gone must not be made again).
+  [[nodiscard]] bool TargetExists();
+  // The held file's stamp; false when the system cannot tell or the file
+  // does not exist.
+  bool HeldStamp(FileStamp& stamp);
+
   // Puts `pieces` on disk as the file's whole new content and lets go of the
   // file. Raises FileError when it cannot; the file then keeps its old bytes
   // (unless LeftDamaged) and no new file is left behind. A request to end
   // the program that comes while a new file is written stops the save in the
   // same way, and the program ends once the save has cleaned up.
   void Commit(BytePieces pieces);
+  // The stamp of the file as the last Commit left it: with its new bytes, or
+  // with its old ones put back after a failed save into it; nothing for a
+  // stream or when the system cannot tell.
+  [[nodiscard]] const std::optional<FileStamp>& WrittenStamp() const { return written_; }
   // Lets go of the file without saving. Never raises.
   void Abort() noexcept;
 
@@ -60,6 +72,7 @@ class FileSave {
   FileHandle temp_ = kNoFile;
   CString tempPath_;
   bool damaged_ = false;
+  std::optional<FileStamp> written_;
 };
 
 // Saves `bytes` as the whole content of the file `path` names, in the same

@@ -31,6 +31,18 @@ enum class SaveMethod {
   kStream,
 };
 
+// What tells one state of a file from another: which file it is (its
+// volume and its number there), its size and when it was last written. A
+// file written again, or another file put in its place, has another stamp.
+struct FileStamp {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  std::uint64_t size = 0;
+  std::int64_t written = 0;  // in the system's own unit
+
+  bool operator==(const FileStamp&) const = default;
+};
+
 // The operating system's files, behind one seam so that tests can fail any
 // single operation. Opens report failure by returning kNoFile; the other
 // operations raise FileError, except QuerySize (false), ResolveLinks
@@ -63,6 +75,8 @@ class FileSystem {
   virtual void RemoveStaleTemporaries(const CString& target) noexcept = 0;
 
   virtual bool QuerySize(FileHandle file, std::uint64_t& size) = 0;
+  // False when the system cannot tell.
+  virtual bool QueryStamp(FileHandle file, FileStamp& stamp) = 0;
   // Reads up to `count` bytes; fewer only at the end of the file.
   virtual size_t Read(FileHandle file, void* buffer, size_t count) = 0;
   // Writes all `count` bytes or raises (a short write, as on a full disk, raises).
@@ -113,6 +127,7 @@ class ForwardingFileSystem : public FileSystem {
   }
   void RemoveStaleTemporaries(const CString& target) noexcept override { inner_.RemoveStaleTemporaries(target); }
   bool QuerySize(FileHandle file, std::uint64_t& size) override { return inner_.QuerySize(file, size); }
+  bool QueryStamp(FileHandle file, FileStamp& stamp) override { return inner_.QueryStamp(file, stamp); }
   size_t Read(FileHandle file, void* buffer, size_t count) override { return inner_.Read(file, buffer, count); }
   void Write(FileHandle file, const void* buffer, size_t count) override { inner_.Write(file, buffer, count); }
   void Seek(FileHandle file, std::uint64_t offset) override { inner_.Seek(file, offset); }

@@ -1,7 +1,11 @@
 #include "ui/CEntityEditorDlg.h"
 
+#include <algorithm>
+
 #include "bsp/EntityTextFile.h"
+#include "entities/EntityCheck.h"
 #include "entities/EntityText.h"
+#include "platform/CodePage.h"
 #include "platform/CommandLine.h"
 #include "platform/DirectoryListing.h"
 #include "platform/Paths.h"
@@ -18,6 +22,17 @@ constexpr const char* kFirstRunWarning =
     "Back Up all of your .bsp files before making changes to them.";
 constexpr unsigned kInitialTextLimit = 500000;
 constexpr const char* kNothingSavedText = "The changes were not saved: no map is loaded.";
+constexpr const char* kChangedOnDiskText =
+    "The map %s has changed on disk since it was loaded.\n\n"
+    "Do you want to store your text into the map as it is on disk now? Its own geometry is kept.";
+// The errors shown when Save asks about a text the game refuses.
+constexpr size_t kErrorsShown = 3;
+
+// The line (from 1) of `offset` in `text`.
+size_t LineAt(std::string_view text, size_t offset) {
+  offset = std::min(offset, text.size());
+  return 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+}
 
 CEntityEditorDlg::Options DefaultOptions() {
   return {[] { return GetCommandLineString(); }, EntityDumpPath()};
@@ -31,6 +46,7 @@ CEntityEditorDlg::CEntityEditorDlg(MainWindowView& view, SettingsStore& settings
 CEntityEditorDlg::CEntityEditorDlg(MainWindowView& view, SettingsStore& settings, FileSystem& files, Options options)
     : view_(view), settings_(settings), files_(files), options_(std::move(options)), BspFile(view.Messages(), files) {
   if (!options_.commandLine) options_.commandLine = [] { return GetCommandLineString(); };
+  BspFile.SetExplainsFailures(options_.explainFailures);
 }
 
 bool CEntityEditorDlg::OnInitDialog() {
@@ -51,10 +67,18 @@ void CEntityEditorDlg::OnSelchangeMapList() {
   BeginWaitCursor();
   CString status = kNoMapLoaded;
   const int selection = view_.MapListSelection();
+  if (selection == -1 && chosenIndex_ != -1) {
+    // The chosen map was un-chosen (a Ctrl+click): it stays chosen, with the
+    // user's text and its modified flag.
+    view_.SetMapListSelection(chosenIndex_);
+    EndWaitCursor();
+    return;
+  }
   if (selection != -1) {
-    if (!AskSaveChanges()) {
-      // The save failed: the map chosen before stays chosen and shown, with
-      // the user's text and its modified flag, so that nothing is lost.
+    const ChangesOutcome outcome = AskSaveChanges();
+    if (outcome == ChangesOutcome::kCancelled || outcome == ChangesOutcome::kFailed) {
+      // The map chosen before stays chosen and shown, with the user's text
+      // and its modified flag, so that nothing is lost.
       view_.SetMapListSelection(chosenIndex_);
       EndWaitCursor();
       return;
@@ -77,40 +101,105 @@ void CEntityEditorDlg::OnSelchangeMapList() {
   EndWaitCursor();
 }
 
-bool CEntityEditorDlg::AskSaveChanges() {
-  if (!view_.Entities().GetModify()) return true;
+CEntityEditorDlg::ChangesOutcome CEntityEditorDlg::AskSaveChanges(bool canCancel) {
+  if (!view_.Entities().GetModify()) return ChangesOutcome::kSaved;
   const CString question = FormatString("Do you want to save your changes to the map %s ?", MapName.GetString());
-  if (!view_.Messages().AskYesNo(question)) return true;
+  MessageSink& messages = view_.Messages();
+  const MessageSink::Answer answer = canCancel                     ? messages.AskYesNoCancel(question)
+                                     : messages.AskYesNo(question) ? MessageSink::Answer::kYes
+                                                                   : MessageSink::Answer::kNo;
+  if (answer == MessageSink::Answer::kCancel) return ChangesOutcome::kCancelled;
+  if (answer == MessageSink::Answer::kNo) return ChangesOutcome::kNotSaved;
   OnSave();
-  return !view_.Entities().GetModify();
+  return lastSaveResult_ == 0 ? ChangesOutcome::kSaved : ChangesOutcome::kFailed;
+}
+
+bool CEntityEditorDlg::MayStoreText() {
+  // What the save stores: from the first block to the last, as the game
+  // reads it (the line ends do not change the blocks).
+  const std::string_view text = EntityText.View();
+  const size_t last = ScanFindLastChar(text, '}');
+  const size_t open = last == kNotFound ? kNotFound : ScanFindChar(text.substr(0, last + 1), '{');
+  const size_t first = open == kNotFound ? 0 : open;
+  const std::string_view stored = last == kNotFound ? std::string_view() : text.substr(first, last + 1 - first);
+  EntityCheckOptions options;
+  const std::int32_t models = BspFile.Lump(kModelsLump).length;
+  options.modelCount = models > 0 ? static_cast<size_t>(models) / kModelRecordBytes : 0;
+  options.lumpBytes = LumpTextLength(text) + 1;
+  std::vector<CheckFinding> errors = CheckEntityText(stored, options);
+  std::erase_if(errors, [](const CheckFinding& finding) { return finding.severity != CheckSeverity::kError; });
+  if (errors.empty()) return true;
+
+  CString question = errors.size() == 1 ? CString("The text has 1 error the game will refuse:")
+                                        : FormatString("The text has %d errors the game will refuse:",
+                                                       static_cast<int>(errors.size()));
+  for (size_t i = 0; i < std::min(errors.size(), kErrorsShown); ++i) {
+    const size_t line = LineAt(text, first + errors[i].offset);
+    question += FormatString("\nline %d: ", static_cast<int>(line)) + CString(errors[i].message);
+  }
+  question += "\n\nSave anyway?";
+  if (view_.Messages().AskYesNo(question)) return true;
+  EntityEdit& edit = view_.Entities();
+  const auto caret = static_cast<int>(first + errors.front().offset);
+  edit.SetSel(caret, caret);
+  edit.ScrollCaret();
+  edit.SetFocus();
+  return false;
+}
+
+int CEntityEditorDlg::SaveIntoChangedMap() {
+  if (!view_.Messages().AskYesNo(FormatString(kChangedOnDiskText, MapName.GetString()))) return 1;
+  // The map as it is now, its geometry with the user's text. A failed load
+  // has said why and keeps the text.
+  if (BspFile.LoadMap(MapPath) != 0) return 1;
+  EntityText = view_.Entities().GetText();
+  const int result = BspFile.SaveMap(MapPath, EntityText);
+  // Changed once more in between: nothing written, the edits kept.
+  return result == CBspFile::kChangedOnDisk ? 1 : result;
 }
 
 void CEntityEditorDlg::OnSave() {
-  EntityText = view_.Entities().GetText();
+  EntityEdit& edit = view_.Entities();
+  EntityText = edit.GetText();
+  if (options_.checkBeforeSave && edit.GetModify() && BspFile.IsLoaded() && !MayStoreText()) {
+    lastSaveResult_ = 1;
+    return;
+  }
   lastSaveResult_ = BspFile.SaveMap(MapPath, EntityText);
+  if (lastSaveResult_ == CBspFile::kChangedOnDisk) lastSaveResult_ = SaveIntoChangedMap();
   // A failed save left the map file as it was: keep the user's text and its
   // modified flag so that nothing is lost and the save can be tried again.
   if (lastSaveResult_ == 1) return;
   // With no map loaded (after a failed load) nothing was written; the
   // reload below would put another text over the user's edits.
-  if (lastSaveResult_ == 2 && view_.Entities().GetModify()) {
+  if (lastSaveResult_ == 2 && edit.GetModify()) {
     view_.Messages().ShowMessage(kNothingSavedText);
     return;
   }
-  view_.Entities().SetModify(false);
+  // The reload shows the text as stored, at the place the user was.
+  int start = 0;
+  int end = 0;
+  edit.GetSel(start, end);
+  const int firstLine = edit.GetFirstVisibleLine();
+  edit.SetModify(false);
   OnSelchangeMapList();
+  if (lastSaveResult_ == 0 && BspFile.IsLoaded()) {
+    edit.SetSel(start, end);
+    edit.SetFirstVisibleLine(firstLine);
+  }
 }
 
 bool CEntityEditorDlg::OnCloseRequest() {
-  if (!AskSaveChanges()) return false;
+  const ChangesOutcome outcome = AskSaveChanges();
+  if (outcome == ChangesOutcome::kCancelled || outcome == ChangesOutcome::kFailed) return false;
   closeConfirmed_ = true;
   return true;
 }
 
 void CEntityEditorDlg::OnDestroy() {
   // A window closed without OnCloseRequest still offers to save, as late as
-  // it can.
-  if (!closeConfirmed_) AskSaveChanges();
+  // it can; it cannot stay open, so there is no Cancel.
+  if (!closeConfirmed_) AskSaveChanges(false);
   StoreMapFolder();
   if (IsEntityDumpOn()) WriteEntityDump();
 }
@@ -210,11 +299,26 @@ int CEntityEditorDlg::FillMapList(const CString& pattern) {
 }
 
 void CEntityEditorDlg::BrowseForMapFolder() {
+  // The map shown goes with the old folder: its changes are settled first.
+  const ChangesOutcome outcome = AskSaveChanges();
+  if (outcome == ChangesOutcome::kCancelled || outcome == ChangesOutcome::kFailed) return;
   const auto folder = view_.PickFolder(kPickerTitle);
   if (!folder) return;
   MapFolder = *folder + CString(std::string(1, kPathSeparator));
   view_.SetFolderText(MapFolder);
   FillMapList(MapFolder + kMapPattern);
+  ForgetMap();
+}
+
+void CEntityEditorDlg::ForgetMap() {
+  BspFile.Unload();
+  MapName.Empty();
+  MapPath.Empty();
+  EntityText.Empty();
+  EntityEdit& edit = view_.Entities();
+  edit.SetText(CString());
+  edit.SetModify(false);
+  view_.SetStatusText(kNoMapLoaded);
 }
 
 void CEntityEditorDlg::StoreMapFolder() { StoreString(settings_, kSettingsKey, kInstallPathValue, MapFolder); }

@@ -20,7 +20,18 @@ class CEntityEditorDlg {
     std::function<CString()> commandLine;
     // Where the entity dump goes at exit.
     CString entityDumpPath;
+    // Save checks a changed text as the game reads it, and asks before it
+    // stores one with errors. The command line checks on its own.
+    bool checkBeforeSave = true;
+    // Failed loads and saves say why, in the system's words, in their own
+    // message. The command line prints the reason itself.
+    bool explainFailures = true;
   };
+
+  // What became of the unsaved changes when the user was asked about them:
+  // saved (or there were none), left unsaved by a No, kept by a Cancel, or
+  // kept because the save failed.
+  enum class ChangesOutcome { kSaved, kNotSaved, kCancelled, kFailed };
 
   CEntityEditorDlg(MainWindowView& view, SettingsStore& settings, FileSystem& files = SystemFileSystem());
   CEntityEditorDlg(MainWindowView& view, SettingsStore& settings, FileSystem& files, Options options);
@@ -28,16 +39,16 @@ class CEntityEditorDlg {
   // Window life.
   bool OnInitDialog();
   // Exit, Esc or the close box asks the window to close: unsaved changes are
-  // offered for saving first. False when that save failed; the window then
-  // stays open with the edits.
+  // offered for saving first. False when the user cancelled or that save
+  // failed; the window then stays open with the edits.
   bool OnCloseRequest();
   void OnDestroy();
 
   // Maps.
   void OnSelchangeMapList();
-  // True when the edits are settled (saved, discarded by a No, or none);
-  // false when the user asked to save them and the save failed.
-  bool AskSaveChanges();
+  // Asks whether to save unsaved changes, with Yes, No and Cancel (or only
+  // Yes and No where the window cannot stay, as it is destroyed).
+  ChangesOutcome AskSaveChanges(bool canCancel = true);
   void OnSave();
 
   // Entity search and deletion.
@@ -70,13 +81,24 @@ class CEntityEditorDlg {
   [[nodiscard]] const CString& GetEntityDump() const { return EntityDump; }
   [[nodiscard]] int GetSearchPosition() const { return SearchPosition; }
   [[nodiscard]] CBspFile& MapFile() { return BspFile; }
-  // The result of the last save: 0 saved, 1 failed, 2 nothing loaded.
+  // The result of the last save: 0 saved, 1 not saved (it failed, or the
+  // user said No to storing a text with errors or into a map changed on
+  // disk), 2 nothing loaded.
   [[nodiscard]] int LastSaveResult() const { return lastSaveResult_; }
 
  private:
   // Reads the search box (its list item, or its field) into the scratch string.
   const CString& ReadSearchString();
   void FindStep();
+  // Whether a changed text may be stored: it has no errors the game
+  // refuses, or the user said Yes to storing it all the same. A No puts the
+  // caret on the first error.
+  bool MayStoreText();
+  // Saves into the map as it is on disk now, when the user says so after a
+  // save found it changed since it was loaded. 0 saved, 1 not saved.
+  int SaveIntoChangedMap();
+  // Lets go of the map shown: an empty text, nothing loaded, "No map loaded".
+  void ForgetMap();
 
   MainWindowView& view_;
   SettingsStore& settings_;

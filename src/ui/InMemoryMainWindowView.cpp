@@ -7,13 +7,6 @@
 
 namespace lw {
 
-bool MapNameLess(const CString& a, const CString& b) {
-  return std::lexicographical_compare(
-      a.View().begin(), a.View().end(), b.View().begin(), b.View().end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-      });
-}
-
 InMemoryMainWindowView::InMemoryMainWindowView(MessageSink& messages) : messages_(&messages) {
   for (const auto name : kEntityClassNames) searchItems.emplace_back(name);
 }

@@ -21,7 +21,7 @@ class MainWindowView {
   // Folder display.
   virtual void SetFolderText(const CString& text) = 0;
 
-  // Map list: kept sorted without regard to case.
+  // Map list: kept in MapNameLess order.
   virtual void ResetMapList() = 0;
   virtual void AddMap(const CString& name) = 0;
   [[nodiscard]] virtual int MapListSelection() const = 0;  // -1 for none
@@ -53,7 +53,9 @@ class MainWindowView {
   virtual std::optional<CString> PickFolder(const CString& title) = 0;
 };
 
-// The map list's order: letters compared without regard to case.
+// The map list's order, the Windows list box's for file names: symbols, then
+// digits, then letters without regard to case; apostrophes and hyphens count
+// only between names otherwise equal.
 bool MapNameLess(const CString& a, const CString& b);
 
 }  // namespace lw

@@ -51,6 +51,8 @@
 
 // The main window's texts.
 #define LW_TEXT_MAIN_CAPTION "Lumpwright"
+// F1, when there is no help to show.
+#define LW_TEXT_HELP_FAILED "Failed to launch help."
 #define LW_TEXT_BROWSE "&Browse"
 #define LW_TEXT_FIND "&Find"
 #define LW_TEXT_DELETE "&Delete"

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -355,6 +356,60 @@ TEST_F(CBspFileTest, ASwappedDirectoryIsEditedInLumpOneAndThePlanesStay) {
   ASSERT_EQ(again.LoadMap(path.c_str()), 0);
   EXPECT_EQ(again.EntityLumpIndex(), 1);
   EXPECT_EQ(std::string(again.GetEntityText()), "\n");
+}
+
+// The map as loaded is the one a save writes around: another program's
+// newer map is neither overwritten nor, once deleted, made again.
+TEST_F(CBspFileTest, AMapChangedOrDeletedSinceItWasLoadedIsNotWritten) {
+  const struct {
+    const char* name;
+    std::function<void(const std::string&)> change;
+    int result;
+    std::vector<std::string> shown;
+  } rows[] = {
+      {"rewritten with other bytes",
+       [](const std::string& path) { WriteFileBytes(path, mapwriter::MakeTestMap("bspx.bsp")); },
+       CBspFile::kChangedOnDisk,
+       {}},
+      {"replaced by a copy of itself",
+       [](const std::string& path) {
+         const std::string bytes = ReadFileBytes(path);
+         std::filesystem::remove(path);
+         WriteFileBytes(path + ".new", bytes);
+         std::filesystem::rename(path + ".new", path);
+       },
+       CBspFile::kChangedOnDisk,
+       {}},
+      {"deleted",
+       [](const std::string& path) { std::filesystem::remove(path); },
+       1,
+       {"Error saving the file: standard.bsp.\nThe map no longer exists; it is not made again."}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    messages_.shown.clear();
+    const std::string path = PutTestMap("standard.bsp");
+    CBspFile map(messages_);
+    ASSERT_EQ(map.LoadMap(path.c_str()), 0);
+    row.change(path);
+    const bool exists = std::filesystem::exists(path);
+    const std::string before = exists ? Read(path) : std::string();
+    CString text = "{\n\"classname\" \"worldspawn\"\n}\n";
+    EXPECT_EQ(map.SaveMap(path.c_str(), text), row.result);
+    EXPECT_EQ(text.Str(), "{\n\"classname\" \"worldspawn\"\n}\n") << "the caller's text is left alone";
+    EXPECT_EQ(messages_.shown, row.shown);
+    EXPECT_EQ(std::filesystem::exists(path), exists);
+    if (exists) {
+      EXPECT_EQ(Read(path), before);
+    }
+    EXPECT_EQ(dir_.Entries().size(), exists ? 1U : 0U);
+    // Loaded again, the map as it is now takes the text.
+    if (exists) {
+      ASSERT_EQ(map.LoadMap(path.c_str()), 0);
+      EXPECT_EQ(map.SaveMap(path.c_str(), text), 0);
+    }
+    std::filesystem::remove(path);
+  }
 }
 
 TEST_F(CBspFileTest, SavingAgainWithoutLoadingWritesACorrectFile) {

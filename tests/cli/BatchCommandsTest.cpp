@@ -80,6 +80,8 @@ std::string EditorDeleteAllAndSave(const fs::path& folder, const std::string& na
   dlg.OnSelchangeMapList();
   view.TypeSearch(CString(needle));
   dlg.OnDeleteAll();
+  // A text with errors is stored all the same, as --force stores it.
+  messages.ScriptAnswers({true});
   dlg.OnSave();
   return ReadFileBytes(folder / name);
 }

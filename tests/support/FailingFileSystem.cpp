@@ -95,6 +95,10 @@ bool FailingFileSystem::QuerySize(FileHandle file, std::uint64_t& size) {
   return Step(FileOp::kQuerySize, "", [&] { return Inner().QuerySize(file, size); });
 }
 
+bool FailingFileSystem::QueryStamp(FileHandle file, FileStamp& stamp) {
+  return Step(FileOp::kQuerySize, "", [&] { return Inner().QueryStamp(file, stamp); });
+}
+
 size_t FailingFileSystem::Read(FileHandle file, void* buffer, size_t count) {
   return Step(FileOp::kRead, "read: injected failure", [&] { return Inner().Read(file, buffer, count); });
 }

@@ -54,6 +54,8 @@ class FailingFileSystem : public ForwardingFileSystem {
   FileHandle OpenForReplace(const CString& path) override;
   FileHandle CreateTempBeside(const CString& target, CString& tempPath) override;
   bool QuerySize(FileHandle file, std::uint64_t& size) override;
+  // Counted and failed with the size queries: both ask for a file's status.
+  bool QueryStamp(FileHandle file, FileStamp& stamp) override;
   size_t Read(FileHandle file, void* buffer, size_t count) override;
   void Write(FileHandle file, const void* buffer, size_t count) override;
   void Seek(FileHandle file, std::uint64_t offset) override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace lw::test {
 
@@ -33,6 +34,16 @@ bool MemoryFileSystem::QuerySize(FileHandle file, std::uint64_t& size) {
   const auto it = open_.find(file);
   if (it == open_.end()) return false;
   size = files[it->second.path].size();
+  return true;
+}
+
+bool MemoryFileSystem::QueryStamp(FileHandle file, FileStamp& stamp) {
+  const auto it = open_.find(file);
+  if (it == open_.end()) return false;
+  const auto found = files.find(it->second.path);
+  if (found == files.end()) return false;
+  stamp = {0, std::hash<std::string>()(it->second.path), found->second.size(),
+           static_cast<std::int64_t>(std::hash<std::string>()(found->second))};
   return true;
 }
 

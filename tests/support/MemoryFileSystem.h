@@ -18,6 +18,8 @@ class MemoryFileSystem : public FileSystem {
   FileHandle CreateTempBeside(const CString& target, CString& tempPath) override;
   void RemoveStaleTemporaries(const CString& /*target*/) noexcept override {}
   bool QuerySize(FileHandle file, std::uint64_t& size) override;
+  // The path names the file, and its bytes stand for when it was written.
+  bool QueryStamp(FileHandle file, FileStamp& stamp) override;
   size_t Read(FileHandle file, void* buffer, size_t count) override;
   void Write(FileHandle file, const void* buffer, size_t count) override;
   void Seek(FileHandle file, std::uint64_t offset) override { open_.at(file).position = offset; }

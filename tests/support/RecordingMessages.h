@@ -14,8 +14,12 @@ class RecordingMessages : public MessageSink {
  public:
   void ShowMessage(const CString& text) override;
   bool AskYesNo(const CString& text) override;
+  Answer AskYesNoCancel(const CString& text) override;
 
+  // Yes or No to the questions in turn; a Yes/No/Cancel question takes a
+  // scripted yes or no too, or one of its own answers.
   void ScriptAnswers(std::initializer_list<bool> answers);
+  void ScriptAnswers(std::initializer_list<Answer> answers);
 
   std::vector<std::string> shown;
   std::vector<std::string> asked;
@@ -23,7 +27,7 @@ class RecordingMessages : public MessageSink {
   std::vector<std::string> all;
 
  private:
-  std::deque<bool> answers_;
+  std::deque<Answer> answers_;
 };
 
 }  // namespace lw::test

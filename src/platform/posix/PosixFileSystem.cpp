@@ -225,6 +225,16 @@ class PosixFileSystem final : public FileSystem {
     return true;
   }
 
+  bool QueryStamp(FileHandle file, FileStamp& stamp) override {
+    struct stat info {};
+    if (fstat(ToFd(file), &info) != 0 || info.st_size < 0) return false;
+    constexpr std::int64_t kNanoseconds = 1000000000;
+    stamp = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+             static_cast<std::uint64_t>(info.st_size),
+             static_cast<std::int64_t>(info.st_mtim.tv_sec) * kNanoseconds + info.st_mtim.tv_nsec};
+    return true;
+  }
+
   size_t Read(FileHandle file, void* buffer, size_t count) override {
     auto* out = static_cast<char*>(buffer);
     size_t total = 0;

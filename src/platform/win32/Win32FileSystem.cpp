@@ -193,6 +193,16 @@ class Win32FileSystem final : public FileSystem {
     return true;
   }
 
+  bool QueryStamp(FileHandle file, FileStamp& stamp) override {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(ToHandle(file), &info)) return false;
+    const auto join = [](DWORD high, DWORD low) { return (std::uint64_t{high} << 32U) | low; };
+    stamp = {info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow),
+             join(info.nFileSizeHigh, info.nFileSizeLow),
+             static_cast<std::int64_t>(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime))};
+    return true;
+  }
+
   size_t Read(FileHandle file, void* buffer, size_t count) override {
     auto* out = static_cast<char*>(buffer);
     size_t total = 0;

@@ -6,13 +6,16 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
+#include <QValidator>
 #include <algorithm>
 
 #include "platform/CodePage.h"
@@ -44,6 +47,62 @@ constexpr const char* kIconPath = ":/lumpwright/Lumpwright.ico";
 constexpr const char* kHelpMenu = "&Help";
 // The Exit button's ID: the system's OK command.
 constexpr int kIdOk = 1;
+
+// The map list as a Windows list box of one choice behaves: a click, with
+// Ctrl or without, chooses the map under it and nothing un-chooses it; a key
+// that moves the focus frame (arrows, Home, End, Page Up and Down, the first
+// key after Tab) chooses the map the frame lands on.
+class MapListWidget : public QListWidget {
+ public:
+  using QListWidget::QListWidget;
+
+ protected:
+  [[nodiscard]] QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                                     const QEvent* /*event*/) const override {
+    return index.isValid() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate;
+  }
+
+  void keyPressEvent(QKeyEvent* event) override {
+    QListWidget::keyPressEvent(event);
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && !selectionModel()->isSelected(current) && IsMove(event->key())) {
+      selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
+    }
+  }
+
+ private:
+  static bool IsMove(int key) {
+    switch (key) {
+      case Qt::Key_Up:
+      case Qt::Key_Down:
+      case Qt::Key_Left:
+      case Qt::Key_Right:
+      case Qt::Key_Home:
+      case Qt::Key_End:
+      case Qt::Key_PageUp:
+      case Qt::Key_PageDown: return true;
+      default: return false;
+    }
+  }
+};
+
+// The search field takes text as the Windows one does: up to what fits in
+// the field, no further.
+class FitsFieldValidator : public QValidator {
+ public:
+  explicit FitsFieldValidator(QLineEdit& field) : QValidator(&field), field_(field) {}
+
+  State validate(QString& input, int& /*position*/) const override {
+    const QMargins margins = field_.textMargins();
+    const int room = field_.contentsRect().width() - margins.left() - margins.right() - kCursorRoom;
+    return field_.fontMetrics().horizontalAdvance(input) <= room ? Acceptable : Invalid;
+  }
+
+ private:
+  // The frame and the caret take a few pixels of the field.
+  static constexpr int kCursorRoom = 6;
+  QLineEdit& field_;
+};
 
 lw::CEntityEditorDlg::Options EditorOptions(const MainWindowServices& services) {
   return {services.commandLine, services.entityDumpPath.IsEmpty() ? EntityDumpPath() : services.entityDumpPath};
@@ -104,7 +163,7 @@ void CEntityEditorDlg::CreateControls() {
   mapFolder_ = new QLineEdit(this);
   mapFolder_->setReadOnly(true);
   browse_ = MakeButton(this, LW_TEXT_BROWSE);
-  mapList_ = new QListWidget(this);
+  mapList_ = new MapListWidget(this);
   mapList_->setSelectionMode(QAbstractItemView::SingleSelection);
   mapList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   mapList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -114,6 +173,7 @@ void CEntityEditorDlg::CreateControls() {
   // only Find, Find Next, Enter or choosing an item search.
   searchCombo_->setInsertPolicy(QComboBox::NoInsert);
   searchCombo_->setCompleter(nullptr);
+  searchCombo_->lineEdit()->setValidator(new FitsFieldValidator(*searchCombo_->lineEdit()));
   searchCombo_->setMaxVisibleItems(kVisibleSearchItems);
   for (const std::string_view name : kEntityClassNames) {
     searchCombo_->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
@@ -141,6 +201,10 @@ void CEntityEditorDlg::CreateControls() {
   connect(find_, &QPushButton::clicked, this, [this] { editor_.OnFind(); });
   connect(findNext_, &QPushButton::clicked, this, [this] { editor_.OnFindNext(); });
   connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
+  // F1 asks for help, which there is none of, as in the Windows program.
+  auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  helpKey->setContext(Qt::WindowShortcut);
+  connect(helpKey, &QShortcut::activated, this, [this] { messages_->ShowMessage(LW_TEXT_HELP_FAILED); });
   connect(mapList_, &QListWidget::itemSelectionChanged, this, [this] { editor_.OnSelchangeMapList(); });
   // Only a user's choice of an item (mouse, arrow keys, wheel) runs Find.
   connect(searchCombo_, &QComboBox::activated, this, [this] {

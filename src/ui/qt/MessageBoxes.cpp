@@ -1,5 +1,7 @@
 #include "ui/qt/MessageBoxes.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include "ui/Resource.h"
@@ -10,13 +12,18 @@ namespace {
 
 QMessageBox::StandardButton ShowBox(QWidget& owner, const CString& text, QMessageBox::StandardButtons buttons) {
   // A hidden owner (start-up, exit) still centres the box and keeps it modal.
-  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(LW_TEXT_MAIN_CAPTION), ToDisplayString(text), buttons,
-                  &owner);
+  QMessageBox box(QMessageBox::Warning, ApplicationName(), ToDisplayString(text), buttons, &owner);
   box.setTextFormat(Qt::PlainText);
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
 }  // namespace
+
+QString ApplicationName() {
+  // As the Windows program names its boxes: the program's file name without
+  // its extension.
+  return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
 
 QString ToDisplayString(const CString& text) {
   const std::string_view bytes = text.View();
@@ -28,6 +35,15 @@ void MessageBoxSink::ShowMessage(const CString& text) { ShowBox(owner_, text, QM
 
 bool MessageBoxSink::AskYesNo(const CString& text) {
   return ShowBox(owner_, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+MessageSink::Answer MessageBoxSink::AskYesNoCancel(const CString& text) {
+  // The box has a Cancel button, so Esc and the close box give it.
+  switch (ShowBox(owner_, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes: return Answer::kYes;
+    case QMessageBox::No: return Answer::kNo;
+    default: return Answer::kCancel;
+  }
 }
 
 }  // namespace lw::qt

@@ -17,10 +17,14 @@ class MessageBoxSink : public MessageSink {
 
   void ShowMessage(const CString& text) override;
   bool AskYesNo(const CString& text) override;
+  Answer AskYesNoCancel(const CString& text) override;
 
  private:
   QWidget& owner_;
 };
+
+// The boxes' caption: the program's file name without its extension.
+QString ApplicationName();
 
 // Text for display: UTF-8 when it is valid UTF-8 (file names, as the desktop
 // writes them), else one character per byte.

@@ -1,5 +1,7 @@
 #include "ui/qt/ScintillaEntityEdit.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QKeyEvent>
@@ -112,6 +114,14 @@ void ScintillaEntityEdit::ReplaceSel(const CString& text) {
   ReplaceRange(start, end, inserted);
   SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(start) + inserted.size());
   ScrollCaret();
+}
+
+int ScintillaEntityEdit::GetFirstVisibleLine() const {
+  return static_cast<int>(SendScintilla(SCI_GETFIRSTVISIBLELINE));
+}
+
+void ScintillaEntityEdit::SetFirstVisibleLine(int line) {
+  SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max(line, 0)));
 }
 
 void ScintillaEntityEdit::ScrollCaret() {

@@ -29,6 +29,8 @@ class ScintillaEntityEdit : public QsciScintilla, public EntityEdit {
   void SetSel(int start, int end) override;
   void ReplaceSel(const CString& text) override;
   void ScrollCaret() override;
+  [[nodiscard]] int GetFirstVisibleLine() const override;
+  void SetFirstVisibleLine(int line) override;
 
   // Scintilla has no limit of its own: the number is kept here and typing
   // stops at it (pastes and the program's own changes are not cut).

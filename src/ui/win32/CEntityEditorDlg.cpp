@@ -55,6 +55,7 @@ bool CEntityEditorDlg::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, 
 
 void CEntityEditorDlg::DoDataExchange() {
   BindControl(IDC_ENTITY_TEXT, entityEdit_);
+  entityEdit_.KeepCaretOnFocus();
   BindControl(IDC_ENTITY_COMBO, searchCombo_);
   BindControl(IDC_MAP_STATUS, mapStatus_);
   BindControl(IDC_MAP_LIST, mapList_);

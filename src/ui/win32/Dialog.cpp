@@ -9,7 +9,7 @@
 namespace lw::win32 {
 namespace {
 
-constexpr const char* kHelpFailedText = "Failed to launch help.";
+constexpr const char* kHelpFailedText = LW_TEXT_HELP_FAILED;
 constexpr const char* kHelpFileExtension = ".HLP";
 // The dialog initialisation data's command for a list box (the combo box's
 // one is in Resource.h).

@@ -3,6 +3,24 @@
 #include "entities/DeleteAllPass.h"
 
 namespace lw::win32 {
+namespace {
+
+// The edit's own procedure is kept in its user data, which edit controls
+// leave to the program.
+LRESULT CALLBACK KeepCaretProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  const LRESULT result = CallWindowProcA(original, hwnd, message, wParam, lParam);
+  if (message == WM_GETDLGCODE) return result & ~static_cast<LRESULT>(DLGC_HASSETSEL);
+  return result;
+}
+
+}  // namespace
+
+void EntityEditControl::KeepCaretOnFocus() {
+  if (hwnd_ == nullptr || GetWindowLongPtrA(hwnd_, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&KeepCaretProc)) return;
+  SetWindowLongPtrA(hwnd_, GWLP_USERDATA, GetWindowLongPtrA(hwnd_, GWLP_WNDPROC));
+  SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&KeepCaretProc));
+}
 
 void EntityEditControl::SetText(const CString& text) {
   ReleaseLiveText();

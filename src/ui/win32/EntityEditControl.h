@@ -26,6 +26,10 @@ class EntityEditControl : public Control, public EntityEdit {
   void SetSel(int start, int end) override;
   void ReplaceSel(const CString& text) override;
   void ScrollCaret() override { Send(EM_SCROLLCARET); }
+  [[nodiscard]] int GetFirstVisibleLine() const override { return static_cast<int>(Send(EM_GETFIRSTVISIBLELINE)); }
+  void SetFirstVisibleLine(int line) override {
+    Send(EM_LINESCROLL, 0, static_cast<LPARAM>(line - GetFirstVisibleLine()));
+  }
 
   [[nodiscard]] unsigned GetLimitText() const override { return static_cast<unsigned>(Send(EM_GETLIMITTEXT)); }
   void SetLimitText(unsigned limit) override { Send(EM_SETLIMITTEXT, limit); }
@@ -37,6 +41,11 @@ class EntityEditControl : public Control, public EntityEdit {
   // control as one undoable replacement: the control redraws and rebuilds its
   // lines once, and Undo brings back every block the command removed.
   int DeleteAllBlocks(std::string_view needle, int& searchPosition) override;
+
+  // Tab into the text leaves the caret and the selection where they were: a
+  // dialog selects all of an edit that asks for it, and the next key typed
+  // would then replace every entity.
+  void KeepCaretOnFocus();
 
   // Gives the buffer back to the control: a command is over.
   void ReleaseLiveText();

@@ -37,4 +37,13 @@ bool MessageBoxSink::AskYesNo(const CString& text) {
   return ShowMessageBox(owner_.GetSafeHwnd(), text, MB_YESNO) == IDYES;
 }
 
+MessageSink::Answer MessageBoxSink::AskYesNoCancel(const CString& text) {
+  // Esc and the close box give IDCANCEL.
+  switch (ShowMessageBox(owner_.GetSafeHwnd(), text, MB_YESNOCANCEL)) {
+    case IDYES: return Answer::kYes;
+    case IDNO: return Answer::kNo;
+    default: return Answer::kCancel;
+  }
+}
+
 }  // namespace lw::win32

@@ -26,6 +26,7 @@ class MessageBoxSink : public MessageSink {
   explicit MessageBoxSink(const Dialog& owner) : owner_(owner) {}
   void ShowMessage(const CString& text) override;
   bool AskYesNo(const CString& text) override;
+  Answer AskYesNoCancel(const CString& text) override;
 
  private:
   const Dialog& owner_;
