@@ -101,7 +101,7 @@ bool Load(CBspFile& map, TerminalMessages& messages, const std::string& path, In
   return loaded;
 }
 
-std::string CountOf(size_t count, const char* one, const char* many) {
+std::string CountOf(std::uint64_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
