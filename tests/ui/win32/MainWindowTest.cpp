@@ -26,6 +26,7 @@
 #include "support/HeldFile.h"
 #include "support/RecordingMessages.h"
 #include "support/TempDir.h"
+#include "ui/MainWindowView.h"
 #include "ui/Resource.h"
 #include "ui/win32/CEntityEditorApp.h"
 
@@ -358,6 +359,35 @@ class MainWindowTest : public ::testing::Test {
   HWND main_ = nullptr;
 };
 
+// The core's map-list order, which the Linux window and the command line
+// use, is the one a sorted list box gives: names that differ in symbols,
+// digits, case, apostrophes and hyphens come out of it in MapNameLess order.
+TEST(MapListOrderTest, TheCoresOrderIsTheListBoxs) {
+  const std::vector<std::string> names = {
+      "de_dust2.bsp",   "de_dust_night.bsp", "de_dust.bsp", "De_Inferno.bsp", "de inferno.bsp", "de.inferno.bsp",
+      "de-nuke.bsp",    "denuke.bsp",        "de'nuke.bsp", "cs_office.bsp",  "cs_1office.bsp", "cs_#office.bsp",
+      "cs_~office.bsp", "cs_{office}.bsp",   "cs_(o).bsp",  "cs_[o].bsp",     "cs_+o.bsp",      "cs_=o.bsp",
+      "cs_@o.bsp",      "cs_!o.bsp",         "cs_$o.bsp",   "cs_%o.bsp",      "cs_&o.bsp",      "cs_,o.bsp",
+      "cs_;o.bsp",      "cs_^o.bsp",         "cs_`o.bsp",   "awp_map10.bsp",  "awp_map9.bsp",   "awp_map1.bsp",
+      "AWP_Map2.bsp",   "zm_x.bsp",          "fy_a.bsp",    "Fy_B.bsp",       "a b.bsp",        "ab.bsp"};
+  const HWND list = CreateWindowExA(0, "LISTBOX", "", LBS_SORT | WS_POPUP, 0, 0, 200, 200, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(list, nullptr);
+  for (const std::string& name : names) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  std::vector<std::string> listed;
+  const auto count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    char item[64] = {};
+    SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+    listed.emplace_back(item);
+  }
+  DestroyWindow(list);
+  std::vector<std::string> sorted = names;
+  std::sort(sorted.begin(), sorted.end(),
+            [](const std::string& a, const std::string& b) { return MapNameLess(CString(a), CString(b)); });
+  EXPECT_EQ(listed, sorted);
+}
+
 TEST_F(MainWindowTest, OpensCentredWithTheStoredFolderListedAndTheAboutEntryLast) {
   Start();
   EXPECT_TRUE(boxes_.Take().empty());
@@ -585,8 +615,10 @@ TEST_F(MainWindowTest, ASaveThatFailsKeepsTheWindowOpenWithTheEdits) {
     row.act();
     const auto seen = boxes_.Take();
     ASSERT_EQ(seen.size(), row.asked ? 2u : 1u);
-    if (row.asked) ExpectMessageBox(seen[0], kSaveQuestion, {IDYES, IDNO});
-    ExpectMessageBox(seen.back(), "Error saving the file: alpha.bsp.", {IDOK});
+    if (row.asked) ExpectMessageBox(seen[0], kSaveQuestion, {IDYES, IDNO, IDCANCEL});
+    ExpectMessageBox(seen.back(),
+                     "Error saving the file: alpha.bsp.\n(the map is read-only (its read-only attribute is set))",
+                     {IDOK});
     ASSERT_TRUE(IsWindow(main_));
     EXPECT_TRUE(IsWindowVisible(main_));
     EXPECT_TRUE(IsWindowEnabled(main_));
@@ -611,8 +643,8 @@ TEST_F(MainWindowTest, ASaveThatFailsKeepsTheWindowOpenWithTheEdits) {
   EXPECT_EQ(EntityTextOnDisk("alpha.bsp"), expected);
 }
 
-// Browse cancelled, F1 and Esc in a dropped list leave the window and the
-// user's edits as they were; Esc in the entity edit then runs the exit.
+// Cancel at Browse's question, F1 and Esc in a dropped list leave the window
+// and the user's edits as they were; Esc in the entity edit then runs the exit.
 TEST_F(MainWindowTest, EscInTheEntityEditAsksThenClosesAndStoresTheFolder) {
   Start();
   ChooseMap("alpha.bsp");
@@ -631,7 +663,8 @@ TEST_F(MainWindowTest, EscInTheEntityEditAsksThenClosesAndStoresTheFolder) {
   EXPECT_FALSE(Send(IDC_ENTITY_COMBO, CB_GETDROPPEDSTATE));
   auto seen = boxes_.Take();
   ASSERT_EQ(seen.size(), 2u);
-  ExpectPicker(seen[0]);
+  // Browse asks about the edits first; Cancel keeps them and the folder.
+  ExpectMessageBox(seen[0], kSaveQuestion, {IDYES, IDNO, IDCANCEL});
   ExpectMessageBox(seen[1], "Failed to launch help.", {IDOK});
   EXPECT_TRUE(IsWindowVisible(main_));
   EXPECT_EQ(Text(IDC_MAP_FOLDER), Folder());
@@ -645,7 +678,7 @@ TEST_F(MainWindowTest, EscInTheEntityEditAsksThenClosesAndStoresTheFolder) {
   Press(Item(IDC_ENTITY_TEXT), VK_ESCAPE);
   seen = boxes_.Take();
   ASSERT_EQ(seen.size(), 1u);
-  ExpectMessageBox(seen[0], kSaveQuestion, {IDYES, IDNO});
+  ExpectMessageBox(seen[0], kSaveQuestion, {IDYES, IDNO, IDCANCEL});
   EXPECT_FALSE(IsWindow(main_));
   EXPECT_EQ(test::ReadFileBytes(Map("alpha.bsp")), onDisk);
   EXPECT_EQ(ReadInstallPath(), StringValue(Folder(), false)) << "stored again, without the terminator";
