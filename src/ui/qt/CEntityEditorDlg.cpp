@@ -17,6 +17,7 @@
 #include <QSignalBlocker>
 #include <QValidator>
 #include <algorithm>
+#include <optional>
 
 #include "platform/CodePage.h"
 #include "platform/CommandLine.h"
@@ -57,31 +58,43 @@ class MapListWidget : public QListWidget {
   using QListWidget::QListWidget;
 
  protected:
+  // Only a press of the mouse chooses (once: the release and the moves
+  // change nothing, whatever the logic did about the press).
   [[nodiscard]] QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
-                                                                     const QEvent* /*event*/) const override {
-    return index.isValid() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate;
+                                                                     const QEvent* event) const override {
+    const bool press = event != nullptr && (event->type() == QEvent::MouseButtonPress ||
+                                            event->type() == QEvent::MouseButtonDblClick);
+    return press && index.isValid() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate;
   }
 
+  // A key that moves the frame chooses the map it lands on, with one
+  // notification, which the logic may turn back (a Cancel).
   void keyPressEvent(QKeyEvent* event) override {
-    QListWidget::keyPressEvent(event);
-    const QModelIndex current = currentIndex();
-    if (current.isValid() && !selectionModel()->isSelected(current) && IsMove(event->key())) {
-      selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
+    const std::optional<CursorAction> move = MoveFor(event->key());
+    if (!move || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+      QListWidget::keyPressEvent(event);
+      return;
     }
+    event->accept();
+    const QModelIndex target = moveCursor(*move, event->modifiers());
+    if (!target.isValid()) return;
+    selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
+    scrollTo(target);
+    if (!selectionModel()->isSelected(target)) selectionModel()->select(target, QItemSelectionModel::ClearAndSelect);
   }
 
  private:
-  static bool IsMove(int key) {
+  static std::optional<CursorAction> MoveFor(int key) {
     switch (key) {
-      case Qt::Key_Up:
-      case Qt::Key_Down:
-      case Qt::Key_Left:
-      case Qt::Key_Right:
-      case Qt::Key_Home:
-      case Qt::Key_End:
-      case Qt::Key_PageUp:
-      case Qt::Key_PageDown: return true;
-      default: return false;
+      case Qt::Key_Up: return MoveUp;
+      case Qt::Key_Down: return MoveDown;
+      case Qt::Key_Left: return MoveLeft;
+      case Qt::Key_Right: return MoveRight;
+      case Qt::Key_Home: return MoveHome;
+      case Qt::Key_End: return MoveEnd;
+      case Qt::Key_PageUp: return MovePageUp;
+      case Qt::Key_PageDown: return MovePageDown;
+      default: return std::nullopt;
     }
   }
 };
@@ -330,6 +343,17 @@ void CEntityEditorDlg::SetMapListSelection(int index) {
     return;
   }
   mapList_->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+  // Called while the list is still moving its focus frame (a key or a click
+  // that the logic turned back), the frame would end on the map not chosen:
+  // it goes back to the chosen one once the list is done.
+  QMetaObject::invokeMethod(
+      mapList_,
+      [list = mapList_, index] {
+        if (index >= list->count()) return;
+        const QSignalBlocker later(list);
+        list->selectionModel()->setCurrentIndex(list->model()->index(index, 0), QItemSelectionModel::NoUpdate);
+      },
+      Qt::QueuedConnection);
 }
 
 void CEntityEditorDlg::SetStatusText(const CString& text) { mapStatus_->setText(ToDisplayString(text)); }

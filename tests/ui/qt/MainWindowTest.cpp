@@ -530,6 +530,57 @@ TEST_F(QtMainWindowTest, BrowseAndTheViewsOwnSelectionsRunNoHandler) {
   EXPECT_EQ(test::ReadFileBytes(Map("alpha.bsp")), alpha);
 }
 
+// The keys and clicks that lost work: the map list chooses as a Windows list
+// box does and cannot be emptied, Cancel keeps the edits, Save asks before
+// storing a text the game refuses, and F1 answers.
+TEST_F(QtMainWindowTest, TheListTheSaveQuestionAndTheCheckKeepTheEdits) {
+  using Answer = MessageSink::Answer;
+  Start();
+  auto* list = Control<QListWidget>(IDC_MAP_LIST);
+  // Tab into the list and Home: the map under the focus frame is chosen.
+  list->setFocus(Qt::TabFocusReason);
+  Press(list, Qt::Key_Home);
+  EXPECT_EQ(Status(), "Entities for map alpha.bsp");
+  // A stray word between the first two blocks, which the game refuses.
+  const auto afterWorld = static_cast<long>(Bytes().find("}\r\n") + 3);
+  Select(afterWorld, afterWorld);
+  Type("x");
+  const std::string edited = Bytes();
+
+  // Ctrl+click on the chosen map leaves it chosen, with the edits.
+  QListWidgetItem* alpha = list->findItems("alpha.bsp", Qt::MatchExactly).front();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->visualItemRect(alpha).center());
+  EXPECT_EQ(window_->MapListSelection(), 0);
+  EXPECT_EQ(Bytes(), edited);
+  EXPECT_TRUE(Modified());
+
+  // End chooses Beta.BSP; Cancel at the question keeps alpha.bsp and the edits.
+  messages_.all.clear();
+  messages_.ScriptAnswers({Answer::kCancel});
+  Press(list, Qt::Key_End);
+  EXPECT_EQ(messages_.all, std::vector<std::string>{kSaveQuestion});
+  EXPECT_EQ(window_->MapListSelection(), 0);
+  EXPECT_EQ(Status(), "Entities for map alpha.bsp");
+  EXPECT_EQ(Bytes(), edited);
+  EXPECT_TRUE(Modified());
+
+  // A text the game refuses: No keeps it, with the caret on the error.
+  const std::string onDisk = test::ReadFileBytes(Map("alpha.bsp"));
+  messages_.all.clear();
+  messages_.ScriptAnswers({false});
+  Press(Edit(), Qt::Key_S, Qt::AltModifier);
+  ASSERT_EQ(messages_.all.size(), 1u);
+  EXPECT_EQ(messages_.all[0].rfind("? The text has 1 error the game will refuse:\nline 5: text outside a block", 0), 0u)
+      << messages_.all[0];
+  EXPECT_EQ(test::ReadFileBytes(Map("alpha.bsp")), onDisk);
+  EXPECT_EQ(Bytes(), edited);
+  EXPECT_EQ(Selection(), Caret(afterWorld));
+
+  messages_.all.clear();
+  Press(Edit(), Qt::Key_F1);
+  EXPECT_EQ(messages_.all, std::vector<std::string>{"Failed to launch help."});
+}
+
 // The message boxes themselves, answered by clicking their buttons: the
 // exclamation icon, the program's name as caption, the buttons offered.
 TEST_F(QtMainWindowTest, MessagesAreWarningBoxesAnsweredByTheirButtons) {

@@ -565,6 +565,17 @@ TEST_F(MainWindowTest, EnterPressesFindFromTheOtherControls) {
   EXPECT_TRUE(boxes_.Take().empty());
 }
 
+// Tab into the entity text leaves the caret where it was: with all of it
+// selected, the next key typed would replace every entity.
+TEST_F(MainWindowTest, TabIntoTheTextKeepsTheCaret) {
+  Start();
+  ChooseMap("alpha.bsp");
+  Send(IDC_ENTITY_TEXT, EM_SETSEL, 10, 12);
+  Press(Item(IDC_FIND), VK_TAB);
+  EXPECT_EQ(GetFocus(), Item(IDC_ENTITY_TEXT));
+  EXPECT_EQ(Selection(), std::make_pair(10, 12));
+}
+
 // Every real map shows its whole entity text, as the core reads it.
 TEST_F(MainWindowTest, RealMapsShowTheirWholeEntityText) {
   const std::string real = std::filesystem::absolute(test::kRealMapsDir).string() + "\\";
