@@ -579,6 +579,15 @@ TEST_F(QtMainWindowTest, TheListTheSaveQuestionAndTheCheckKeepTheEdits) {
   messages_.all.clear();
   Press(Edit(), Qt::Key_F1);
   EXPECT_EQ(messages_.all, std::vector<std::string>{"Failed to launch help."});
+
+  // The search field stops taking text where it is full, as the Windows one.
+  auto* field = Control<QComboBox>(IDC_ENTITY_COMBO)->lineEdit();
+  field->setFocus();
+  field->clear();
+  QTest::keyClicks(field, QString(200, QChar('w')));
+  EXPECT_GT(field->text().size(), 10);
+  EXPECT_LT(field->text().size(), 200);
+  EXPECT_LE(field->fontMetrics().horizontalAdvance(field->text()), field->contentsRect().width());
 }
 
 // The message boxes themselves, answered by clicking their buttons: the
