@@ -62,8 +62,8 @@ class MapListWidget : public QListWidget {
   // change nothing, whatever the logic did about the press).
   [[nodiscard]] QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                                      const QEvent* event) const override {
-    const bool press = event != nullptr && (event->type() == QEvent::MouseButtonPress ||
-                                            event->type() == QEvent::MouseButtonDblClick);
+    const bool press =
+        event != nullptr && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick);
     return press && index.isValid() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate;
   }
 
