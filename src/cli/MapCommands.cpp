@@ -27,12 +27,10 @@ std::string_view StoredText(const CBspFile& map) {
 
 std::string Blocks(size_t count) { return std::to_string(count) + (count == 1 ? " block" : " blocks"); }
 
-// --class NAME (once) and every --where KEY=VALUE.
+// Every --class NAME (a block of any of them) and every --where KEY=VALUE.
 BlockFilter FilterOf(const Invocation& call) {
   BlockFilter filter;
-  const std::vector<std::string> classes = call.Values("--class");
-  if (classes.size() > 1) throw UsageError("--class may be given once here: a block has one class");
-  if (!classes.empty()) filter.className = classes.front();
+  filter.classNames = call.Values("--class");
   for (const std::string& condition : call.Values("--where")) {
     const size_t equals = condition.find('=');
     if (equals == std::string::npos || equals == 0) {
@@ -76,19 +74,30 @@ class TextStore {
   // `what` says what changed ("2 blocks changed"). The check reads
   // `checkedText` (an import's own file, so that its findings point into it)
   // when given, else the new text.
+  // The save's check of `newText`, of `checkedText` in its place when given
+  // (an import's own file, so that the findings point into it); false, with
+  // the refusal shown, when it has errors.
+  bool Check(const BatchMap& map, const std::string& newText, std::string_view checkedText = {},
+             const std::string& checkedName = {}) {
+    const CString path = map.Path();
+    const bool allowed =
+        CheckBeforeSave(call_, checkedText.empty() ? std::string_view(newText) : checkedText, newText.size() + 1,
+                        reader_.Map(), checkedName.empty() ? path.Str() : checkedName);
+    if (!allowed) {
+      // A run over named maps has each map's messages under its name.
+      reader_.Messages().ShowMessage(
+          CString((namesMaps_ ? std::string() : std::string(kProgramName) + ": " + path.Str() + " ") +
+                  "not saved: the text has errors (--force stores it all the same)"));
+    }
+    return allowed;
+  }
+
   MapOutcome Store(const BatchMap& map, const std::string& newText, const std::string& what, std::string& output,
-                   std::string_view checkedText = {}, const std::string& checkedName = {}) {
+                   std::string_view checkedText = {}, const std::string& checkedName = {}, bool checked = false) {
     TerminalMessages& messages = reader_.Messages();
     CBspFile& file = reader_.Map();
     const CString path = map.Path();
-    const bool allowed = CheckBeforeSave(call_, checkedText.empty() ? std::string_view(newText) : checkedText,
-                                         newText.size() + 1, file, checkedName.empty() ? path.Str() : checkedName);
-    if (!allowed) {
-      // A run over named maps has each map's messages under its name.
-      messages.ShowMessage(CString((namesMaps_ ? std::string() : std::string(kProgramName) + ": " + path.Str() + " ") +
-                                   "not saved: the text has errors (--force stores it all the same)"));
-      return MapOutcome::Failed();
-    }
+    if (!checked && !Check(map, newText, checkedText, checkedName)) return MapOutcome::Failed();
     if (dryRun_) {
       output += UnifiedDiff(StoredText(file), newText, path.Str(), path.Str());
       const std::string reason = WhyNotSavable(path);
@@ -438,10 +447,13 @@ int RunImport(Invocation& call) {
                     }
                     if (!reader.Load(map)) return MapOutcome::Failed();
                     const std::string& lump = text->Lump();
+                    const std::string sourceName = source == "-" ? "<stdin>" : source;
+                    // A text with errors fails, whether or not the map holds it already.
+                    if (!store.Check(map, lump, text->source, sourceName)) return MapOutcome::Failed();
                     if (LumpHolds(reader.Map(), lump)) {
                       return store.Unchanged("its entity lump already holds this text", true);
                     }
-                    return store.Store(map, lump, {}, output, text->source, source == "-" ? "<stdin>" : source);
+                    return store.Store(map, lump, {}, output, text->source, sourceName, true);
                   });
 }
 

@@ -1,5 +1,7 @@
 #include "entities/EntityBlocks.h"
 
+#include <algorithm>
+
 #include <cstring>
 #include <utility>
 
@@ -50,6 +52,8 @@ class BlockReader {
         ++i;
       } else if (c == '"') {
         i = QuotedToken(i);
+      } else if (IsCommentAt(text_, i)) {
+        i = CommentEnd(text_, i);
       } else {
         size_t end = i + 1;
         while (end < n && IsBareTokenByte(text_[end])) ++end;
@@ -225,14 +229,34 @@ void ForEachEntityBlock(std::string_view text, const std::function<void(const En
 }
 
 std::optional<std::string_view> ValueOf(std::string_view text, const EntityBlock& block, std::string_view key) {
+  if (key == kClassnameKey) return ClassOf(text, block);
   for (auto pair = block.pairs.rbegin(); pair != block.pairs.rend(); ++pair) {
     if (SpanText(text, pair->key) == key) return SpanText(text, pair->value);
   }
   return std::nullopt;
 }
 
+std::optional<std::string_view> ClassOf(std::string_view text, const EntityBlock& block) {
+  for (const EntityPair& pair : block.pairs) {
+    if (SpanText(text, pair.key) == kClassnameKey) return SpanText(text, pair.value);
+  }
+  return std::nullopt;
+}
+
+bool IsCommentAt(std::string_view text, size_t at) {
+  return at + 1 < text.size() && text[at] == '/' && text[at + 1] == '/';
+}
+
+size_t CommentEnd(std::string_view text, size_t at) {
+  const size_t end = text.find('\n', at);
+  return end == std::string_view::npos ? text.size() : end;
+}
+
 bool BlockFilter::Matches(std::string_view text, const EntityBlock& block) const {
-  if (className && ValueOf(text, block, kClassnameKey) != std::string_view(*className)) return false;
+  if (!classNames.empty()) {
+    const std::optional<std::string_view> name = ClassOf(text, block);
+    if (!name || std::find(classNames.begin(), classNames.end(), *name) == classNames.end()) return false;
+  }
   for (const auto& [key, value] : where) {
     if (ValueOf(text, block, key) != std::string_view(value)) return false;
   }
@@ -319,7 +343,7 @@ TextEdit AppendBlocks(std::string_view text, std::string_view addition) {
 std::map<std::string, size_t, std::less<>> CountClasses(std::string_view text) {
   std::map<std::string, size_t, std::less<>> counts;
   BlockReader(text).Run([&](const EntityBlock& block) {
-    const std::optional<std::string_view> name = ValueOf(text, block, kClassnameKey);
+    const std::optional<std::string_view> name = ClassOf(text, block);
     if (!name) return;
     const auto found = counts.find(*name);
     if (found != counts.end()) {

@@ -63,16 +63,27 @@ std::vector<EntityBlock> ParseEntityBlocks(std::string_view text, size_t* unclos
 void ForEachEntityBlock(std::string_view text, const std::function<void(const EntityBlock&)>& onBlock,
                         size_t* unclosedBlocks = nullptr);
 
-// The value the engine keeps for `key`: that of the last pair with the key;
-// nothing when the block lacks the key.
+// The value the engine keeps for `key`: that of the last pair with the key,
+// which the game's KeyValue takes last (Half-Life SDK dlls/cbase.cpp,
+// DispatchKeyValue), but for "classname": nothing when the block lacks it.
 std::optional<std::string_view> ValueOf(std::string_view text, const EntityBlock& block, std::string_view key);
+// The block's class: its first "classname", the one the engine creates the
+// entity by (Xash3D FWGS engine/server/sv_game.c, SV_ParseEdict: a later one
+// is passed over); nothing without one.
+std::optional<std::string_view> ClassOf(std::string_view text, const EntityBlock& block);
 
-// The blocks that --class NAME and --where KEY=VALUE select: every condition
-// must hold, each compared byte for byte and case-sensitively against the
-// value the engine keeps. A block without the key fails the condition. An
-// empty filter selects every block.
+// A "//" where a token would start begins a comment, which the engine's
+// tokenizer skips up to the line end (Xash3D FWGS, COM_ParseFile; GoldSrc
+// COM_Parse). CommentEnd gives the offset of that line end (or the text's).
+bool IsCommentAt(std::string_view text, size_t at);
+size_t CommentEnd(std::string_view text, size_t at);
+
+// The blocks that --class NAME (any of those given) and --where KEY=VALUE
+// select: every condition must hold, each compared byte for byte and
+// case-sensitively against the value the engine keeps. A block without the
+// key fails the condition. An empty filter selects every block.
 struct BlockFilter {
-  std::optional<std::string> className;
+  std::vector<std::string> classNames;
   std::vector<std::pair<std::string, std::string>> where;
 
   [[nodiscard]] bool Matches(std::string_view text, const EntityBlock& block) const;

@@ -1,5 +1,7 @@
 #include "entities/EntityCheck.h"
 
+#include "entities/EntityBlocks.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -74,6 +76,11 @@ class Checker {
       } else if (c == '"') {
         const size_t pairEnd = inBlock_ && !pendingKey_ ? KeyValuePair(i) : 0;
         i = pairEnd != 0 ? pairEnd : QuotedToken(i);
+      } else if (IsCommentAt(text_, i)) {
+        // Xash3D FWGS COM_ParseFile and GoldSrc COM_Parse skip it; compile
+        // tools and other editors may read it as text.
+        Add(CheckSeverity::kWarning, i, "a // comment: the engine skips it to the line end, other tools may not");
+        i = CommentEnd(text_, i);
       } else {
         i = BareToken(i);
       }
@@ -150,6 +157,12 @@ class Checker {
   }
 
   void WarnGivenTwice(const KeyValue& again) {
+    if (Is(again.key, kClassnameKey)) {
+      Add(CheckSeverity::kWarning, again.at,
+          "key \"classname\" given twice in this block with different values: the engine takes the first, " +
+              Quoted(classname_.value_or(std::string_view())));
+      return;
+    }
     Add(CheckSeverity::kWarning, again.at,
         "key " + Quoted(again.key) + " given twice in this block with different values: most entities keep the last");
   }
@@ -265,8 +278,16 @@ class Checker {
     keys_.push_back({key, value, keyAt});
     if (value.size() > kOldMaxValueBytes) [[unlikely]]
       CheckValueLength(value, valueAt);
+    // Xash3D FWGS COM_ParseFile takes \" for a quote inside a string, so a
+    // value that ends in a backslash runs on into the next line there.
+    if (!value.empty() && value.back() == '\\') [[unlikely]] {
+      Add(CheckSeverity::kWarning, valueAt,
+          "value ends in a backslash: Xash3D FWGS reads \\\" as a quote inside it and runs it on into the next "
+          "line");
+    }
+    // The engine makes the entity of its first class (SV_ParseEdict).
     if (Is(key, kClassnameKey)) {
-      classname_ = value;
+      if (!classname_) classname_ = value;
     } else if (Is(key, kModelKey) && options_.modelCount) {
       CheckBrushModel(value, valueAt);
     }

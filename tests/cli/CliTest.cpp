@@ -251,6 +251,19 @@ TEST_F(CliTest, ExportThenImportKeepsEveryOtherLump) {
   EXPECT_EQ(same.out, "unchanged: its entity lump already holds this text; not saved\n");
   EXPECT_EQ(ReadFileBytes(map_), original_);
 
+  // A text with errors fails before anything else is said of it, even one
+  // the map already holds: a stray word after its last block.
+  const std::string broken = dir_.File("broken.ent");
+  WriteFileBytes(broken, ReadFileBytes(ent) + "stray\n");
+  ASSERT_EQ(RunArgs({"import", "--exact", "--force", map_, broken}).status, 0);
+  const std::string holding = ReadFileBytes(map_);
+  const CliResult refused = RunArgs({"import", "--exact", map_, broken});
+  EXPECT_EQ(refused.status, 1) << refused.out;
+  EXPECT_EQ(refused.out.find("unchanged"), std::string::npos) << refused.out;
+  EXPECT_NE(refused.err.find("error: text outside a block"), std::string::npos) << refused.err;
+  EXPECT_EQ(ReadFileBytes(map_), holding);
+  WriteFileBytes(map_, original_);
+
   const std::string added = "{\n\"classname\" \"info_target\"\n\"targetname\" \"added\"\n}\n";
   WriteFileBytes(ent, ReadFileBytes(ent) + added);
   const CliResult imported = RunArgs({"import", map_, ent});

@@ -17,7 +17,7 @@ const std::string kCrlfWorld = "{\r\n\"classname\" \"worldspawn\"\r\n}\r\n";
 const std::string kCrlf = kCrlfWorld + "{\r\n\"classname\" \"light\"\r\n}\r\n";
 const std::string kDecal = "{\n\"classname\" \"infodecal\"\n\"texture\" \"{target\"\n\"message\" \"a } b\"\n}\n";
 
-BlockFilter Class(const std::string& name) { return {name, {}}; }
+BlockFilter Class(const std::string& name) { return {{name}, {}}; }
 const BlockFilter kAll;
 
 // `text` with its first `from` made `to`.
@@ -43,7 +43,7 @@ TEST(EntityBlocks, EditsOnlyTheBytesOfTheSelectedBlocks) {
   const std::string lights =
       "{\"classname\" \"light\" \"style\" \"32\"}\n{\"classname\" \"light\" \"style\" \"32\" "
       "\"spawnflags\" \"1\"}\n{\"classname\" \"light_spot\" \"style\" \"32\" \"spawnflags\" \"1\"}\n";
-  const BlockFilter redLightsOff = {"light", {{"spawnflags", "1"}, {"style", "32"}}};
+  const BlockFilter redLightsOff = {{"light"}, {{"spawnflags", "1"}, {"style", "32"}}};
   const std::vector<EditCase> cases = {
       {"--class is the classname, not a target naming it", Op::kSet, kWorld + kAuto + kEquip,
        kWorld + kAuto + "{\n\"classname\" \"game_player_equip\"\n\"weapon_knife\" \"1\"\n}\n", 1, 1,
@@ -77,6 +77,14 @@ TEST(EntityBlocks, EditsOnlyTheBytesOfTheSelectedBlocks) {
       {"remove the last CRLF block, text after it kept", Op::kRemove, kCrlf + "\r\n", kCrlfWorld + "\r\n", 1, 1,
        Class("light")},
       {"remove nothing", Op::kRemove, kCrlf + " x", kCrlf + " x", 0, 0, Class("lights")},
+      {"remove the blocks of any class given", Op::kRemove, kWorld + kAuto + kEquip, kWorld, 2, 2,
+       BlockFilter{{"game_player_equip", "trigger_auto"}, {}}},
+      {"a block's class is its first classname", Op::kRemove,
+       kWorld + "{\n\"classname\" \"light\"\n\"classname\" \"game_player_equip\"\n}\n", kWorld, 1, 1, Class("light")},
+      {"a comment is no key, and a key's value may hold //", Op::kSet,
+       "{\n// \"classname\" \"light\"\n\"classname\" \"info_target\"\n\"url\" \"a//b\"\n}\n",
+       "{\n// \"classname\" \"light\"\n\"classname\" \"info_target\"\n\"url\" \"a//b\"\n\"t\" \"1\"\n}\n", 1, 1,
+       Class("info_target"), "t", "1"},
       {"append to LF text before what follows its last block", Op::kAppend, kWorld + "\n", kWorld + kEquip + "\n", 1, 1,
        kAll, "junk " + kEquip.substr(0, kEquip.size() - 1) + " junk"},
       {"append to CRLF text", Op::kAppend, kCrlf,
@@ -114,11 +122,11 @@ TEST(EntityBlocks, ReadsTokensAsTheEngineDoes) {
   EXPECT_EQ(SetKeyValue(text, {{}, {{"k", "v"}}}, "q", "shut").text, Replaced(text, "open", "shut"));
 }
 
-TEST(EntityBlocks, CountsClassesByTheLastClassname) {
+TEST(EntityBlocks, CountsClassesByTheFirstClassname) {
   const auto counts = CountClasses(kWorld + kAuto + kEquip + kEquip + "{\"x\" \"1\"}\n{\"classname\" \"a\" " +
                                    "\"classname\" \"game_player_equip\"}\n");
   const std::map<std::string, size_t, std::less<>> expected = {
-      {"game_player_equip", 3}, {"trigger_auto", 1}, {"worldspawn", 1}};
+      {"a", 1}, {"game_player_equip", 2}, {"trigger_auto", 1}, {"worldspawn", 1}};
   EXPECT_EQ(counts, expected);
 }
 

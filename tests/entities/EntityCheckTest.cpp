@@ -150,6 +150,18 @@ TEST(CheckEntityText, GivesEachProblemWhereItIs) {
        {"t:7:5: warning: value of 1024 bytes: older compilers keep 1023",
         "t:8:5: warning: value of 2048 bytes: the engine reads 2047",
         "t:9:5: warning: value of 4096 bytes: the compile tools keep 4095 and the engine reads 2047"}},
+      {"the first classname is the block's class, a worldspawn here",
+       "{\n\"classname\" \"worldspawn\"\n\"classname\" \"light\"\n}\n" + Light(),
+       {"t:3:1: warning: key \"classname\" given twice in this block with different values: the engine takes the "
+        "first, \"worldspawn\""}},
+      {"a // comment between blocks and inside one is skipped, as the engine skips it",
+       kWorld + "// removed the lights\n" + Light("// \"style\"\n"),
+       {"t:5:1: warning: a // comment: the engine skips it to the line end, other tools may not",
+        "t:8:1: warning: a // comment: the engine skips it to the line end, other tools may not"}},
+      {"a value that ends in a backslash",
+       "{\n\"classname\" \"worldspawn\"\n\"wad\" \"C:\\maps\\\"\n}\n" + Light(),
+       {"t:3:7: warning: value ends in a backslash: Xash3D FWGS reads \\\" as a quote inside it and runs it on into "
+        "the next line"}},
       {"larger than the engines accept",
        kWorld + Light(),
        {"t:9:1: warning: entity text of 2097153 bytes with its NUL, more than the engines' 2097152 (2 MiB)"},
