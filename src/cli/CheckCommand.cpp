@@ -39,9 +39,7 @@ CheckedText CheckMap(const std::string& path, size_t maxEntities, std::ostream& 
   // Only the header and the entity lump: the models lump's size is in the header.
   map.SetReadOnly(true);
   if (map.LoadMap(CString(path)) != 0) {
-    // The loader's messages need not name the map.
-    err << path << ":\n";
-    messages.Flush(false, err, err);
+    err << FailureLine(path, messages.TakePending());
     return {path, true, false, {}};
   }
   EntityCheckOptions options;
@@ -114,11 +112,14 @@ std::vector<CheckedText> CheckOperands(const std::vector<std::string>& operands,
   return checked;
 }
 
-int PrintChecked(const std::vector<CheckedText>& checked, std::ostream& out) {
+int PrintChecked(const std::vector<CheckedText>& checked, std::ostream& out, bool errorsOnly) {
   bool failed = false;
   for (const CheckedText& text : checked) {
     failed = failed || !text.readable || HasErrors(text.findings);
-    for (const CheckFinding& finding : text.findings) out << FormatFinding(text.path, finding) << '\n';
+    for (const CheckFinding& finding : text.findings) {
+      if (errorsOnly && finding.severity != CheckSeverity::kError) continue;
+      out << FormatFinding(text.path, finding) << '\n';
+    }
   }
   return failed ? kExitFailure : kExitSuccess;
 }

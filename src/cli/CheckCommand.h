@@ -23,9 +23,10 @@ struct CheckedText {
 std::vector<CheckedText> CheckOperands(const std::vector<std::string>& operands, size_t maxEntities, std::istream& in,
                                        std::ostream& err);
 
-// "PATH:LINE:COLUMN: error: ..." for each finding; the exit status: 1 when a
-// text has an error or could not be read.
-int PrintChecked(const std::vector<CheckedText>& checked, std::ostream& out);
+// "PATH:LINE:COLUMN: error: ..." for each finding (only the errors with
+// `errorsOnly`, as check -q prints them); the exit status: 1 when a text has
+// an error or could not be read.
+int PrintChecked(const std::vector<CheckedText>& checked, std::ostream& out, bool errorsOnly = false);
 
 // The checks of a text about to be stored in a map whose models lump holds
 // `modelCount` records, as an entity lump of `lumpBytes` bytes with its NUL.

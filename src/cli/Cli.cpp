@@ -96,7 +96,10 @@ int CountEntityBlocks(std::string_view text) {
 // Loads a map; its own messages go to standard error when that fails.
 bool Load(CBspFile& map, TerminalMessages& messages, const std::string& path, Invocation& call) {
   const bool loaded = map.LoadMap(CString(path)) == 0;
-  if (!loaded) AddLoadReason(messages, CString(path));
+  if (!loaded) {
+    AddLoadReason(messages, CString(path));
+    call.err << FailureLine(path, messages.TakePending());
+  }
   messages.Flush(loaded, call.out, call.err);
   return loaded;
 }
@@ -176,17 +179,19 @@ void PrintLumps(std::ostringstream& report, const std::vector<Lump>& lumps, int 
   }
 }
 
-int RunInfo(Invocation& call) {
-  const std::string& path = call.operands[0];
-  TerminalMessages messages(false);
-  CBspFile map(messages);
-  map.SetReadOnly(true);
-  if (!Load(map, messages, path, call)) return kExitFailure;
+// Loads a map of a batch in the editor; why it failed joins the editor's messages.
+bool LoadInEditor(BatchEditor& editor, const BatchMap& map) {
+  if (editor.Load(map)) return true;
+  // "No such file." says it all; for the rest the system or the file's first
+  // bytes say why.
+  std::error_code error;
+  if (std::filesystem::exists(map.Path().Str(), error)) AddLoadReason(editor.Messages(), map.Path());
+  return false;
+}
 
-  const MapInfo info = InfoOf(map, path);
-  if (call.Option("--json") != nullptr) return WriteOut(call, InfoJson(info));
+std::string InfoReport(const MapInfo& info) {
   std::ostringstream report;
-  report << "map:          " << path << '\n'
+  report << "map:          " << info.path << '\n'
          << "version:      " << info.version << '\n'
          << "size:         " << info.size << " bytes\n"
          << "entities:     " << info.entities << " blocks in lump " << info.entityLump
@@ -209,7 +214,41 @@ int RunInfo(Invocation& call) {
       report << "  " << CountOf(bytes.length, "byte", "bytes") << " at " << bytes.offset << '\n';
     }
   }
-  return WriteOut(call, report.str());
+  return report.str();
+}
+
+int RunInfo(Invocation& call) {
+  const bool json = call.Option("--json") != nullptr;
+  std::error_code error;
+  if (call.operands.size() == 1 && !std::filesystem::is_directory(call.operands[0], error)) {
+    const std::string& path = call.operands[0];
+    TerminalMessages messages(false);
+    CBspFile map(messages);
+    map.SetReadOnly(true);
+    if (!Load(map, messages, path, call)) return kExitFailure;
+    const MapInfo info = InfoOf(map, path);
+    return WriteOut(call, json ? InfoJson(info) : InfoReport(info));
+  }
+  // Several maps: one report after another, or a JSON array.
+  BatchEditor editor(false, false);
+  CBspFile& map = editor.Editor().MapFile();
+  map.SetReadOnly(true);
+  std::vector<MapInfo> infos;
+  const ExpandedMaps maps = ExpandMaps(call, editor, 0);
+  bool first = true;
+  const int status = RunBatch(call, maps, editor.Messages(), BatchKind::kReading, false,
+                              [&](const BatchMap& each, std::string& output) {
+                                if (!LoadInEditor(editor, each)) return MapOutcome::Failed();
+                                infos.push_back(InfoOf(map, each.Path().Str()));
+                                if (!json) {
+                                  output += (first ? "" : "\n") + InfoReport(infos.back());
+                                  first = false;
+                                }
+                                return MapOutcome{};
+                              });
+  if (!json) return status;
+  const int written = WriteOut(call, InfoJson(infos));
+  return status == kExitSuccess ? written : status;
 }
 
 int RunShow(Invocation& call) {
@@ -244,16 +283,6 @@ int RunList(Invocation& call) {
   std::string listing;
   for (const CString& name : maps) listing += name.Str() + '\n';
   return WriteOut(call, listing);
-}
-
-// Loads a map of a batch in the editor; why it failed joins the editor's messages.
-bool LoadInEditor(BatchEditor& editor, const BatchMap& map) {
-  if (editor.Load(map)) return true;
-  // "No such file." says it all; for the rest the system or the file's first
-  // bytes say why.
-  std::error_code error;
-  if (std::filesystem::exists(map.Path().Str(), error)) AddLoadReason(editor.Messages(), map.Path());
-  return false;
 }
 
 // A block that Find or Find Next selected: its place in the editor's text.
@@ -414,7 +443,7 @@ int RunDump(Invocation& call) {
 
 int RunCheck(Invocation& call) {
   const std::vector<CheckedText> checked = CheckOperands(call.operands, MaxEntities(call), call.in, call.err);
-  if (call.Option("--json") == nullptr) return PrintChecked(checked, call.out);
+  if (call.Option("--json") == nullptr) return PrintChecked(checked, call.out, call.quiet);
   // The status as the text output gives it; the lines themselves are not printed.
   std::ostringstream lines;
   const int status = PrintChecked(checked, lines);
@@ -435,10 +464,10 @@ std::vector<OptionSpec> WriteOptionsAnd(std::vector<OptionSpec> more) {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"info",
-       "MAP [--json]",
-       "version, lump table, entity count and layout of a map",
+       "MAP... [--json]",
+       "version, lump table, entity count and layout of each map",
        1,
-       1,
+       kAnyNumber,
        {{"--json", false}},
        RunInfo},
       {"show", "MAP", "the entity text as the editor shows it (\"\\r\\n\" line ends)", 1, 1, {}, RunShow},
@@ -483,9 +512,9 @@ const std::vector<Command>& Commands() {
        RunGet},
       {"set", "KEY VALUE MAP... [--class NAME] [--where KEY=VALUE]...",
        "set KEY in each matching block, adding it where missing", 3, kAnyNumber,
-       WriteOptionsAnd({{"--class", true}, {"--where", true}}), RunSet},
-      {"remove", "MAP... --class NAME [--where KEY=VALUE]...", "remove the matching blocks whole", 1, kAnyNumber,
-       WriteOptionsAnd({{"--class", true}, {"--where", true}}), RunRemove},
+       WriteOptionsAnd({{"--class", true}, {"--where", true}, {"--expect-change", false}}), RunSet},
+      {"remove", "MAP... --class NAME... [--where KEY=VALUE]...", "remove the matching blocks whole", 1, kAnyNumber,
+       WriteOptionsAnd({{"--class", true}, {"--where", true}, {"--expect-change", false}}), RunRemove},
       {"add", "MAP... [--from FILE|-]", "append the blocks of FILE (default: standard input) to each map", 1,
        kAnyNumber, WriteOptionsAnd({{"--from", true}}), RunAdd},
       {"delete-all", "STRING MAP... [--dry-run] [--force]",
@@ -554,16 +583,59 @@ void PrintHelp(std::ostream& out) {
       << "prints what would change (a unified diff; for delete-all the blocks) and still\n"
       << "fails for a map that could not be saved.\n"
       << "\nOptions:\n"
-      << "  --quiet, -q             print only failures, data and the summary line\n"
+      << "  --quiet, -q             print only failures and the data asked for (check: errors)\n"
       << "  --exclude GLOB          leave files matching GLOB (*, ?, [...], either case) out of\n"
       << "                          folders, e.g. '._*'\n"
       << "  --codepage N            scan text in ANSI code page N; 932, 936, 949 and 950 are\n"
       << "                          double-byte (default: the system's; 1252 outside Windows)\n"
       << "  --help, -h              this help\n"
       << "  --version               the program's version\n\n"
-      << "A run over several maps ends with a summary line on standard error.\n"
+      << "Options may stand before or after the command; COMMAND --help lists a command's own.\n"
+      << "A run over several maps ends with a summary line on standard error (with --quiet\n"
+      << "only when a map failed). Each failure is one line: PATH: error: MESSAGE (reason).\n"
       << "Exit status: 0 success, 1 a map failed, 2 usage error,\n"
-      << "             3 nothing matched (find, get, set, remove).\n";
+      << "             3 nothing matched (find, get), or nothing changed (--expect-change).\n";
+}
+
+// What each option does, the same for every command that takes it.
+struct OptionHelp {
+  std::string_view name;
+  std::string_view usage;
+  std::string_view text;
+};
+constexpr OptionHelp kOptionHelp[] = {
+    {"--json", "--json", "print one JSON document"},
+    {"-o", "-o FILE|FOLDER", "where to write (- for standard output)"},
+    {"--from", "--from FILE|FOLDER|-", "where to read the text or the .ent files from"},
+    {"--exact", "--exact", "store the file's bytes as they are"},
+    {"--class", "--class NAME", "blocks of this class (may be repeated: any of them)"},
+    {"--where", "--where KEY=VALUE", "blocks whose KEY has this value (may be repeated: all of them)"},
+    {"--dry-run", "--dry-run", "write nothing; print what would change"},
+    {"--force", "--force", "store a text with errors all the same"},
+    {"--max-entities", "--max-entities N", "the entity limit (default 1200)"},
+    {"--expect-change", "--expect-change", "exit 3 when no map changed"},
+};
+constexpr OptionHelp kGlobalHelp[] = {
+    {"-q", "--quiet, -q", "print only failures and the data asked for"},
+    {"--exclude", "--exclude GLOB", "leave files matching GLOB out of folders"},
+    {"--codepage", "--codepage N", "scan text in ANSI code page N"},
+    {"-h", "--help, -h", "this help"},
+};
+
+void PrintOptionLine(std::ostream& out, std::string_view usage, std::string_view text) {
+  out << FormatString("  %-24s  ", std::string(usage).c_str()).Str() << text << '\n';
+}
+
+// The command's usage, what it does and every option it takes.
+void PrintCommandHelp(std::ostream& out, const Command& command) {
+  out << UsageLine(&command) << "\n  " << command.summary << "\n\nOptions:\n";
+  for (const OptionSpec& option : command.options) {
+    for (const OptionHelp& help : kOptionHelp) {
+      if (help.name == option.name) PrintOptionLine(out, help.usage, help.text);
+    }
+  }
+  for (const OptionHelp& help : kGlobalHelp) PrintOptionLine(out, help.usage, help.text);
+  out << "Options may stand before or after the command.\n";
 }
 
 unsigned ParseCodePage(std::string_view value) {
@@ -593,14 +665,48 @@ struct ParsedLine {
   bool version = false;
 };
 
-// Reads the arguments into `call`. Global options may stand anywhere; a
-// command's own options after its name; "--" ends the options and "-" alone
-// is an operand (standard input or output).
+// Global options whose value is the next argument.
+bool IsGlobalValueOption(std::string_view name) { return name == "--exclude" || name == "--codepage"; }
+
+// Whether some command's option `name` takes the next argument as its value:
+// before the command's name is found, the option is not known yet.
+bool TakesValueAnywhere(std::string_view name) {
+  if (IsGlobalValueOption(name)) return true;
+  for (const Command& command : Commands()) {
+    if (const OptionSpec* option = command.FindOption(name)) return option->takesValue;
+  }
+  return false;
+}
+
+// The command the line names: its first argument that is neither an option
+// nor an option's value. Nothing when it names none.
+std::optional<size_t> FindCommandArgument(const std::vector<std::string>& args) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") return i + 1 < args.size() ? std::optional<size_t>(i + 1) : std::nullopt;
+    if (arg.size() > 1 && arg[0] == '-') {
+      if (arg.find('=') == std::string::npos && TakesValueAnywhere(arg)) ++i;
+      continue;
+    }
+    return i;
+  }
+  return std::nullopt;
+}
+
+// Reads the arguments into `call`. Options, global or the command's own, may
+// stand before or after the command's name; "--" ends the options and "-"
+// alone is an operand (standard input or output).
 // Fills `parsed` as it goes, so that a usage error can name the command.
 void Parse(const std::vector<std::string>& args, Invocation& call, ParsedLine& parsed) {
+  const std::optional<size_t> commandAt = FindCommandArgument(args);
+  if (commandAt) {
+    parsed.command = FindCommand(args[*commandAt]);
+    if (parsed.command == nullptr) throw UsageError("unknown command '" + args[*commandAt] + "'");
+  }
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    if (commandAt && i == *commandAt) continue;
     if (!optionsEnded && arg == "--") {
       optionsEnded = true;
       continue;
@@ -637,11 +743,6 @@ void Parse(const std::vector<std::string>& args, Invocation& call, ParsedLine& p
       }
       continue;
     }
-    if (parsed.command == nullptr) {
-      parsed.command = FindCommand(arg);
-      if (parsed.command == nullptr) throw UsageError("unknown command '" + arg + "'");
-      continue;
-    }
     call.operands.push_back(arg);
   }
 }
@@ -661,7 +762,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
   if (parsed.help) {
     if (parsed.command != nullptr) {
-      out << UsageLine(parsed.command) << '\n' << "  " << parsed.command->summary << '\n';
+      PrintCommandHelp(out, *parsed.command);
     } else {
       PrintHelp(out);
     }

@@ -1,5 +1,7 @@
 #include "cli/CliSupport.h"
 
+#include <algorithm>
+
 #include <array>
 #include <charconv>
 #include <filesystem>
@@ -51,6 +53,18 @@ void PrintGroup(std::ostream& stream, const CString& path, const std::vector<std
 }
 
 }  // namespace
+
+std::string FailureLine(const std::string& path, const std::vector<std::string>& lines) {
+  std::string line = path + ": error:";
+  for (const std::string& message : lines) {
+    std::string joined = message;
+    std::replace(joined.begin(), joined.end(), '\n', ' ');
+    // "Error saving the file: NAME." stands once; a message that repeats
+    // the path after its own words is kept as it is.
+    line += ' ' + joined;
+  }
+  return line + '\n';
+}
 
 int WriteOut(Invocation& call, std::string_view bytes) {
   call.out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -104,10 +118,16 @@ int RunBatch(Invocation& call, const ExpandedMaps& expanded, TerminalMessages& m
     // Messages of a map go where its outcome belongs, named by the path the
     // user gave: some of the editor's ("BSP is version 29, not 30") name no file.
     call.out.flush();
-    PrintGroup(succeeded ? call.out : call.err, maps[i].Path(), lines, expanded.nameEachMap);
+    if (succeeded) {
+      PrintGroup(call.out, maps[i].Path(), lines, expanded.nameEachMap);
+    } else {
+      // One line a failure, for grep and for a cron job's mail.
+      call.err << FailureLine(maps[i].Path().Str(), lines);
+    }
   }
   progress.Clear();
-  if (expanded.isBatch || call.quiet) {
+  // A quiet run says nothing unless something failed.
+  if (call.quiet ? failed > 0 : expanded.isBatch) {
     call.err << kProgramName << ": " << Maps(maps.size() + expanded.emptyFolders) << " read";
     switch (kind) {
       case BatchKind::kReading: call.err << ", "; break;
@@ -122,6 +142,7 @@ int RunBatch(Invocation& call, const ExpandedMaps& expanded, TerminalMessages& m
     return kExitFailure;
   }
   if (failed > 0) return kExitFailure;
+  if (call.Has("--expect-change") && changed == 0) return kExitNothingMatched;
   return matchCounts && !matched ? kExitNothingMatched : kExitSuccess;
 }
 

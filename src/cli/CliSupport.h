@@ -97,10 +97,16 @@ struct ExpandedMaps {
 ExpandedMaps ExpandMaps(Invocation& call, BatchEditor& editor, size_t firstMap);
 
 // Runs `perMap` on every map with the progress line, then prints the summary
-// line (for a batch, or with --quiet). The exit status: 1 when a map failed,
-// kExitNothingMatched when `matchCounts` and no map matched, else 0.
+// line (for a batch; with --quiet only when a map failed). A map that failed
+// gets one line on standard error (FailureLine). The exit status: 1 when a
+// map failed, kExitNothingMatched when `matchCounts` and no map matched, or
+// with --expect-change when no map changed, else 0.
 int RunBatch(Invocation& call, const ExpandedMaps& maps, TerminalMessages& messages, BatchKind kind, bool matchCounts,
              const PerMap& perMap);
+
+// "PATH: error: MESSAGE (reason)": a failure's messages on one line, for
+// grep, the path as the user gave it.
+std::string FailureLine(const std::string& path, const std::vector<std::string>& lines);
 
 // Adds the line that says why `path` could not be loaded (as a map) to
 // `messages`, when a reason can be found.

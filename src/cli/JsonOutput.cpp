@@ -51,7 +51,9 @@ std::string Document(const Json& document) { return document.dump(kIndent) + '\n
 
 }  // namespace
 
-std::string InfoJson(const MapInfo& info) {
+namespace {
+
+Json InfoObject(const MapInfo& info) {
   Json document = BytesObject();
   document["path"] = info.path;
   document["version"] = info.version;
@@ -81,7 +83,17 @@ std::string InfoJson(const MapInfo& info) {
   document["loose_bytes"] = std::move(loose);
   document["save_refused"] = info.saveRefusal.empty() ? Json() : Json(info.saveRefusal);
   SetEncoding(document);
-  return Document(document);
+  return document;
+}
+
+}  // namespace
+
+std::string InfoJson(const MapInfo& info) { return Document(InfoObject(info)); }
+
+std::string InfoJson(const std::vector<MapInfo>& infos) {
+  Json maps = Json::array();
+  for (const MapInfo& info : infos) maps.push_back(InfoObject(info));
+  return Document(maps);
 }
 
 std::string ListJson(std::string_view folder, const std::vector<std::string>& names) {

@@ -55,6 +55,8 @@ struct MapInfo {
 };
 
 std::string InfoJson(const MapInfo& info);
+// Several maps: an array of the documents of one.
+std::string InfoJson(const std::vector<MapInfo>& infos);
 
 std::string ListJson(std::string_view folder, const std::vector<std::string>& names);
 

@@ -228,7 +228,7 @@ int RunSet(Invocation& call) {
   CheckStorable("the key", key);
   CheckStorable("the value", value);
   const BlockFilter filter = FilterOf(call);
-  return RunTextEdit(call, 2, true,
+  return RunTextEdit(call, 2, false,
                      [&](const BatchMap& map, std::string_view text, TextStore& store, std::string& out) {
                        const TextEdit edit = SetKeyValue(text, filter, key, value);
                        if (edit.matched == 0) return store.Unchanged("no block matched", false);
@@ -241,7 +241,7 @@ int RunSet(Invocation& call) {
 int RunRemove(Invocation& call) {
   if (!call.Has("--class")) throw UsageError("remove needs --class NAME");
   const BlockFilter filter = FilterOf(call);
-  return RunTextEdit(call, 0, true,
+  return RunTextEdit(call, 0, false,
                      [&](const BatchMap& map, std::string_view text, TextStore& store, std::string& out) {
                        const TextEdit edit = RemoveBlocks(text, filter);
                        if (edit.matched == 0) return store.Unchanged("no block matched", false);
@@ -283,7 +283,7 @@ int RunExport(Invocation& call) {
     const std::string& path = call.operands[0];
     MapReader reader(true);
     if (!reader.Load({CString(), CString(path)})) {
-      reader.Messages().Flush(false, call.out, call.err);
+      call.err << FailureLine(path, reader.Messages().TakePending());
       return kExitFailure;
     }
     const std::string_view text = StoredText(reader.Map());

@@ -148,8 +148,8 @@ TEST_F(BatchTest, UsageAndFailureStatuses) {
       {{"delete-all", "light", map, "--dry"}, 2, "unknown option '--dry'"},
       {{"dump", map}, 2, "dump needs -o FILE"},
       {{"list", Folder(), Folder()}, 2, "too many arguments"},
-      {{"find", "light", dir.File("maps/missing.bsp")}, 1, "missing.bsp: No such file.\n"},
-      {{"find", "light", dir.File("maps/notes.txt")}, 1, "notes.txt: Not a map: the editor lists only *.bsp"},
+      {{"find", "light", dir.File("maps/missing.bsp")}, 1, "missing.bsp: error: No such file.\n"},
+      {{"find", "light", dir.File("maps/notes.txt")}, 1, "notes.txt: error: Not a map: the editor lists only *.bsp"},
       {{"delete-all", "light", (dir.Path() / "empty").string(), "--dry-run"}, 1, "no maps in "},
       {{"dump", map, "-o", dir.File("no/such/folder.txt")}, 1, "Error writing the file: "},
   };
@@ -254,7 +254,8 @@ TEST_F(BatchTest, AFailingMapIsReportedAndTheOthersAreStillDone) {
          fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                          fs::perm_options::remove);
        },
-       "Error saving the file: b_middle.bsp.\n"},
+       "b_middle.bsp: error: 2 entities containing the string \"info_player_start\" were deleted. Error saving the "
+       "file: b_middle.bsp. (the map is read-only (mode 0444))\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.fault);
@@ -348,7 +349,7 @@ TEST_F(BatchTest, AFolderStandsForTheMapsTheEditorListsThere) {
   Put("c.bsp", mw::MakeTestMap("version_29.bsp"));
   const CliResult partial = RunArgs({"dump", Folder(), "-o", file});
   EXPECT_EQ(partial.status, 1);
-  EXPECT_TRUE(Has(partial.err, (maps / "c.bsp").string() + ": BSP is version 29, not 30\n")) << partial.err;
+  EXPECT_TRUE(Has(partial.err, (maps / "c.bsp").string() + ": error: BSP is version 29, not 30\n")) << partial.err;
   EXPECT_EQ(ReadFileBytes(file), Display(a) + Display(b));
 }
 

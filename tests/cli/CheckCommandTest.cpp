@@ -149,6 +149,12 @@ TEST_F(CheckCommandTest, MapsFoldersFilesAndUsage) {
   EXPECT_EQ(withEnt.out, map +
                              ":1:1: warning: de_tw.ent beside the map: some engines load its entities in place of "
                              "the map's own\n");
+  // check -q prints only errors: a cron job hears of what breaks a map.
+  const CliResult quiet = RunArgs({"check", "-q", folder});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.out, "");
+  const CliResult quietError = RunArgs({"-q", "check", "-"}, text + "}");
+  EXPECT_EQ(quietError.out, "<stdin>:" + std::to_string(lines + 1) + ":1: error: '}' closes no block\n");
 }
 
 }  // namespace
