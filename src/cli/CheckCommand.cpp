@@ -23,17 +23,21 @@ constexpr std::string_view kStdinName = "<stdin>";
 // Save stores it, its NUL included.
 size_t StoredLumpBytes(std::string_view text) { return LumpTextLength(text) + 1; }
 
-CheckedText CheckText(std::string path, std::string text, size_t maxEntities) {
+// A map's name, or that of the map a .ent file goes with: the file's name
+// without its extension.
+std::string MapNameOf(const std::string& path) { return std::filesystem::path(path).stem().string(); }
+
+CheckedText CheckText(std::string path, std::string text, const EntityCheckOptions& base) {
   // ripent ends its .ent files with the lump's own NUL: that one is the
   // terminator, not text.
   if (!text.empty() && text.back() == '\0') text.pop_back();
-  EntityCheckOptions options;
-  options.maxEntities = maxEntities;
+  EntityCheckOptions options = base;
   options.lumpBytes = StoredLumpBytes(text);
+  if (path != kStdinName) options.mapName = MapNameOf(path);
   return {std::move(path), false, true, CheckEntityText(text, options)};
 }
 
-CheckedText CheckMap(const std::string& path, size_t maxEntities, std::ostream& err) {
+CheckedText CheckMap(const std::string& path, const EntityCheckOptions& base, std::ostream& err) {
   TerminalMessages messages(false);
   CBspFile map(messages);
   // Only the header and the entity lump: the models lump's size is in the header.
@@ -42,9 +46,9 @@ CheckedText CheckMap(const std::string& path, size_t maxEntities, std::ostream& 
     err << FailureLine(path, messages.TakePending());
     return {path, true, false, {}};
   }
-  EntityCheckOptions options;
-  options.maxEntities = maxEntities;
+  EntityCheckOptions options = base;
   options.modelCount = ModelCount(map);
+  options.mapName = MapNameOf(path);
   const CBspFile::LumpInfo lump = map.Lump(map.EntityLumpIndex());
   if (lump.length > 0) options.lumpBytes = static_cast<size_t>(lump.length);
   CheckedText checked{path, true, true, CheckEntityText(map.GetEntityText(), options)};
@@ -76,20 +80,20 @@ size_t ModelCount(const CBspFile& map) {
   return length > 0 ? static_cast<size_t>(length) / kModelRecordBytes : 0;
 }
 
-std::vector<CheckedText> CheckOperands(const std::vector<std::string>& operands, size_t maxEntities, std::istream& in,
-                                       std::ostream& err) {
+std::vector<CheckedText> CheckOperands(const std::vector<std::string>& operands, const EntityCheckOptions& base,
+                                       std::istream& in, std::ostream& err) {
   std::vector<CheckedText> checked;
   BatchEditor editor(false, false);
   for (const std::string& operand : operands) {
     if (operand == "-") {
-      checked.push_back(CheckText(std::string(kStdinName), ReadSource("-", in).value_or(std::string()), maxEntities));
+      checked.push_back(CheckText(std::string(kStdinName), ReadSource("-", in).value_or(std::string()), base));
       continue;
     }
     std::error_code error;
     if (std::filesystem::is_directory(operand, error)) {
       std::vector<std::string> emptyFolders;
       for (const BatchMap& map : ExpandMapOperands(editor, {operand}, emptyFolders)) {
-        checked.push_back(CheckMap(map.Path().Str(), maxEntities, err));
+        checked.push_back(CheckMap(map.Path().Str(), base, err));
       }
       if (!emptyFolders.empty()) {
         err << "lumpwright-cli: no maps in " << operand << '\n';
@@ -98,7 +102,7 @@ std::vector<CheckedText> CheckOperands(const std::vector<std::string>& operands,
       continue;
     }
     if (IsMapName(operand) || StartsLikeAMap(SystemFileSystem(), CString(operand))) {
-      checked.push_back(CheckMap(operand, maxEntities, err));
+      checked.push_back(CheckMap(operand, base, err));
       continue;
     }
     std::optional<std::string> bytes = ReadSource(operand, in);
@@ -107,7 +111,7 @@ std::vector<CheckedText> CheckOperands(const std::vector<std::string>& operands,
       checked.push_back({operand, false, false, {}});
       continue;
     }
-    checked.push_back(CheckText(operand, std::move(*bytes), maxEntities));
+    checked.push_back(CheckText(operand, std::move(*bytes), base));
   }
   return checked;
 }
@@ -124,11 +128,11 @@ int PrintChecked(const std::vector<CheckedText>& checked, std::ostream& out, boo
   return failed ? kExitFailure : kExitSuccess;
 }
 
-bool MayStore(std::string_view text, size_t lumpBytes, size_t modelCount, size_t maxEntities,
-              std::string_view sourceName, bool force, std::ostream& err) {
-  EntityCheckOptions options;
-  options.maxEntities = maxEntities;
+bool MayStore(std::string_view text, size_t lumpBytes, size_t modelCount, const EntityCheckOptions& base,
+              const std::string& mapPath, std::string_view sourceName, bool force, std::ostream& err) {
+  EntityCheckOptions options = base;
   options.modelCount = modelCount;
+  options.mapName = MapNameOf(mapPath);
   options.lumpBytes = lumpBytes;
   const std::vector<CheckFinding> findings = CheckEntityText(text, options);
   const bool refused = HasErrors(findings) && !force;

@@ -20,8 +20,10 @@ struct CheckedText {
 // Reads and checks every operand: a map, a folder (its maps, as the editor
 // lists them), a text file or "-". Why an operand could not be read goes to
 // `err`, a folder without maps included.
-std::vector<CheckedText> CheckOperands(const std::vector<std::string>& operands, size_t maxEntities, std::istream& in,
-                                       std::ostream& err);
+// `base` holds the limits the command line sets (--max-entities,
+// --max-players); each text adds its own size, models and map name.
+std::vector<CheckedText> CheckOperands(const std::vector<std::string>& operands, const EntityCheckOptions& base,
+                                       std::istream& in, std::ostream& err);
 
 // "PATH:LINE:COLUMN: error: ..." for each finding (only the errors with
 // `errorsOnly`, as check -q prints them); the exit status: 1 when a text has
@@ -34,8 +36,8 @@ int PrintChecked(const std::vector<CheckedText>& checked, std::ostream& out, boo
 // in it. With errors and without `force`, prints
 // them to `err` and returns false; `force` prints them as warnings. Warnings
 // are printed and never stop the save.
-bool MayStore(std::string_view text, size_t lumpBytes, size_t modelCount, size_t maxEntities,
-              std::string_view sourceName, bool force, std::ostream& err);
+bool MayStore(std::string_view text, size_t lumpBytes, size_t modelCount, const EntityCheckOptions& base,
+              const std::string& mapPath, std::string_view sourceName, bool force, std::ostream& err);
 
 // The models lump's record count of a loaded map.
 class CBspFile;

@@ -377,8 +377,8 @@ int RunDeleteAll(Invocation& call) {
           PrintFound(output, map, found);
           messages.ShowMessage(FormatString("%d entities containing the string\n\"%s\"\nwould be deleted.",
                                             result.count, needle.GetString()));
-          const bool allowed =
-              CheckBeforeSave(call, result.text, LumpTextLength(result.text) + 1, dlg.MapFile(), map.Path().Str());
+          const bool allowed = CheckBeforeSave(call, result.text, LumpTextLength(result.text) + 1, dlg.MapFile(),
+                                               map.Path().Str(), map.Path().Str());
           if (!allowed) {
             messages.ShowMessage("It would not be saved: the text left has errors (--force stores it all the same).");
             return MapOutcome::Failed();
@@ -393,9 +393,9 @@ int RunDeleteAll(Invocation& call) {
         editor.View().TypeSearch(needle);
         dlg.OnDeleteAll();
         if (!editor.View().Entities().GetModify()) return unchanged();
-        const bool allowed =
-            CheckBeforeSave(call, editor.View().Entities().LiveText(),
-                            LumpTextLength(editor.View().Entities().LiveText()) + 1, dlg.MapFile(), map.Path().Str());
+        const bool allowed = CheckBeforeSave(call, editor.View().Entities().LiveText(),
+                                             LumpTextLength(editor.View().Entities().LiveText()) + 1, dlg.MapFile(),
+                                             map.Path().Str(), map.Path().Str());
         if (!allowed) {
           messages.ShowMessage("Not saved: the text left has errors (--force stores it all the same).");
           return MapOutcome::Failed();
@@ -442,7 +442,7 @@ int RunDump(Invocation& call) {
 }
 
 int RunCheck(Invocation& call) {
-  const std::vector<CheckedText> checked = CheckOperands(call.operands, MaxEntities(call), call.in, call.err);
+  const std::vector<CheckedText> checked = CheckOperands(call.operands, CheckOptionsOf(call), call.in, call.err);
   if (call.Option("--json") == nullptr) return PrintChecked(checked, call.out, call.quiet);
   // The status as the text output gives it; the lines themselves are not printed.
   std::ostringstream lines;
@@ -452,7 +452,8 @@ int RunCheck(Invocation& call) {
 }
 
 // The options of the commands that write maps.
-const std::vector<OptionSpec> kWriteOptions = {{"--dry-run", false}, {"--force", false}, {"--max-entities", true}};
+const std::vector<OptionSpec> kWriteOptions = {
+    {"--dry-run", false}, {"--force", false}, {"--max-entities", true}, {"--max-players", true}};
 
 std::vector<OptionSpec> WriteOptionsAnd(std::vector<OptionSpec> more) {
   more.insert(more.end(), kWriteOptions.begin(), kWriteOptions.end());
@@ -503,8 +504,15 @@ const std::vector<Command>& Commands() {
        kAnyNumber,
        {{"--class", true}},
        RunCount},
+      {"spawns",
+       "MAP... [--json]",
+       "MAP<TAB>T<TAB>CT<TAB>VIP<TAB>MODES: each team's spawns and what the game plays on the map",
+       1,
+       kAnyNumber,
+       {{"--json", false}},
+       RunSpawns},
       {"get",
-       "KEY MAP... [--class NAME] [--where KEY=VALUE]...",
+       "KEY MAP... [--class NAME]... [--where KEY=VALUE]...",
        "MAP<TAB>BLOCK<TAB>CLASS<TAB>VALUE for each matching block with KEY (BLOCK from 0)",
        2,
        kAnyNumber,
@@ -525,7 +533,7 @@ const std::vector<Command>& Commands() {
        "what the game will refuse or cut: PATH:LINE:COLUMN: error|warning: ...",
        1,
        kAnyNumber,
-       {{"--max-entities", true}, {"--json", false}},
+       {{"--max-entities", true}, {"--max-players", true}, {"--json", false}},
        RunCheck},
       {"dump",
        "MAP... -o FILE|-",
@@ -613,6 +621,7 @@ constexpr OptionHelp kOptionHelp[] = {
     {"--dry-run", "--dry-run", "write nothing; print what would change"},
     {"--force", "--force", "store a text with errors all the same"},
     {"--max-entities", "--max-entities N", "the entity limit (default 1200)"},
+    {"--max-players", "--max-players N", "the server's players: spawns for N/2 a team, 900+15(N-1) entities"},
     {"--expect-change", "--expect-change", "exit 3 when no map changed"},
 };
 constexpr OptionHelp kGlobalHelp[] = {

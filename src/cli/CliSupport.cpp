@@ -188,22 +188,35 @@ std::optional<std::string> ReadSource(const std::string& source, std::istream& i
 
 std::string SourceName(const std::string& source) { return source == "-" ? "standard input" : source; }
 
-size_t MaxEntities(const Invocation& call) {
-  const std::string* value = call.Option("--max-entities");
-  if (value == nullptr) return kDefaultMaxEdicts;
-  size_t limit = 0;
-  const auto [end, error] = std::from_chars(value->data(), value->data() + value->size(), limit);
-  if (error != std::errc() || end != value->data() + value->size() || limit == 0) {
-    throw UsageError("--max-entities needs a number above 0, not '" + *value + "'");
+namespace {
+
+std::optional<size_t> CountOption(const Invocation& call, std::string_view name) {
+  const std::string* value = call.Option(name);
+  if (value == nullptr) return std::nullopt;
+  size_t count = 0;
+  const auto [end, error] = std::from_chars(value->data(), value->data() + value->size(), count);
+  if (error != std::errc() || end != value->data() + value->size() || count == 0) {
+    throw UsageError(std::string(name) + " needs a number above 0, not '" + *value + "'");
   }
-  return limit;
+  return count;
+}
+
+}  // namespace
+
+EntityCheckOptions CheckOptionsOf(const Invocation& call) {
+  EntityCheckOptions options;
+  options.maxPlayers = CountOption(call, "--max-players");
+  // The server's own limit for its players, unless one is given.
+  if (options.maxPlayers) options.maxEntities = EdictsForPlayers(*options.maxPlayers);
+  if (const std::optional<size_t> limit = CountOption(call, "--max-entities")) options.maxEntities = *limit;
+  return options;
 }
 
 bool CheckBeforeSave(Invocation& call, std::string_view text, size_t lumpBytes, const CBspFile& map,
-                     const std::string& sourceName) {
+                     const std::string& mapPath, const std::string& sourceName) {
   std::ostringstream findings;
-  const bool allowed =
-      MayStore(text, lumpBytes, ModelCount(map), MaxEntities(call), sourceName, call.Has("--force"), findings);
+  const bool allowed = MayStore(text, lumpBytes, ModelCount(map), CheckOptionsOf(call), mapPath, sourceName,
+                                call.Has("--force"), findings);
   if (!allowed || !call.quiet) call.err << findings.str();
   return allowed;
 }

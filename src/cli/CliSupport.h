@@ -17,6 +17,7 @@
 #include "cli/BatchEditor.h"
 #include "cli/Cli.h"
 #include "cli/TerminalMessages.h"
+#include "entities/EntityCheck.h"
 
 namespace lw {
 
@@ -119,14 +120,15 @@ std::optional<std::string> ReadSource(const std::string& source, std::istream& i
 // "standard input" for "-", else the path.
 std::string SourceName(const std::string& source);
 
-// --max-entities N, else the engine's own limit.
-size_t MaxEntities(const Invocation& call);
+// The limits of the checks: --max-entities N, else with --max-players N the
+// edicts a server holds for them, else the engine's own; --max-players.
+EntityCheckOptions CheckOptionsOf(const Invocation& call);
 
 // The save's check of `text`, about to go into `map` as an entity lump of
 // `lumpBytes` bytes (its NUL included), as MayStore makes it with the
 // command's --max-entities and --force. Its findings go to standard
 // error, warnings not with --quiet. False when the text is refused.
 bool CheckBeforeSave(Invocation& call, std::string_view text, size_t lumpBytes, const CBspFile& map,
-                     const std::string& sourceName);
+                     const std::string& mapPath, const std::string& sourceName);
 
 }  // namespace lw

@@ -104,6 +104,28 @@ std::string ListJson(std::string_view folder, const std::vector<std::string>& na
   return Document(document);
 }
 
+std::string SpawnsJson(const std::vector<MapSpawns>& maps) {
+  Json list = Json::array();
+  for (const MapSpawns& map : maps) {
+    Json object = BytesObject();
+    object["path"] = map.path;
+    object["terrorist_spawns"] = map.modes.terroristSpawns;
+    object["counter_terrorist_spawns"] = map.modes.counterTerroristSpawns;
+    object["vip_starts"] = map.modes.vipStarts;
+    Json modes = Json::array();
+    for (const MapMode mode : {MapMode::kBomb, MapMode::kHostages, MapMode::kVip, MapMode::kEscape}) {
+      if (map.modes.Has(mode)) modes.push_back(std::string(ModeName(mode)));
+    }
+    object["modes"] = std::move(modes);
+    object["buy_zones"] = map.modes.buyZones;
+    SetEncoding(object);
+    list.push_back(std::move(object));
+  }
+  Json document = Json::object();
+  document["maps"] = std::move(list);
+  return Document(document);
+}
+
 std::string FindJson(std::string_view search, const std::vector<MapFinds>& maps) {
   Json document = BytesObject();
   document["search"] = search;

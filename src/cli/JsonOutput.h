@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/CheckCommand.h"
+#include "entities/MapModes.h"
 
 namespace lw {
 
@@ -59,6 +60,13 @@ std::string InfoJson(const MapInfo& info);
 std::string InfoJson(const std::vector<MapInfo>& infos);
 
 std::string ListJson(std::string_view folder, const std::vector<std::string>& names);
+
+// What `spawns` tells of each map.
+struct MapSpawns {
+  std::string path;
+  MapModes modes;
+};
+std::string SpawnsJson(const std::vector<MapSpawns>& maps);
 
 // A block that Find or Find Next selects: its place in the editor's text
 // (display form, "\r\n" line ends) and the selected bytes.

@@ -8,9 +8,11 @@
 
 #include "bsp/CBspFile.h"
 #include "bsp/EntityTextFile.h"
+#include "cli/JsonOutput.h"
 #include "cli/UnifiedDiff.h"
 #include "entities/EntityBlocks.h"
 #include "entities/EntityText.h"
+#include "entities/MapModes.h"
 #include "platform/CodePage.h"
 #include "platform/FailureReason.h"
 #include "platform/Paths.h"
@@ -82,7 +84,7 @@ class TextStore {
     const CString path = map.Path();
     const bool allowed =
         CheckBeforeSave(call_, checkedText.empty() ? std::string_view(newText) : checkedText, newText.size() + 1,
-                        reader_.Map(), checkedName.empty() ? path.Str() : checkedName);
+                        reader_.Map(), path.Str(), checkedName.empty() ? path.Str() : checkedName);
     if (!allowed) {
       // A run over named maps has each map's messages under its name.
       reader_.Messages().ShowMessage(
@@ -170,6 +172,29 @@ std::string EntFileFor(const std::string& folder, const BatchMap& map) {
 }
 
 }  // namespace
+
+int RunSpawns(Invocation& call) {
+  const bool json = call.Has("--json");
+  BatchEditor lister(false, false);
+  const ExpandedMaps maps = ExpandMaps(call, lister, 0);
+  MapReader reader(true);
+  std::vector<MapSpawns> found;
+  const int status = RunBatch(call, maps, reader.Messages(), BatchKind::kReading, false,
+                              [&](const BatchMap& map, std::string& output) {
+                                if (!reader.Load(map)) return MapOutcome::Failed();
+                                const MapModes modes = ModesOf(StoredText(reader.Map()));
+                                found.push_back({map.Path().Str(), modes});
+                                if (!json) {
+                                  output += map.Path().Str() + '\t' + std::to_string(modes.terroristSpawns) + '\t' +
+                                            std::to_string(modes.counterTerroristSpawns) + '\t' +
+                                            std::to_string(modes.vipStarts) + '\t' + modes.Describe() + '\n';
+                                }
+                                return MapOutcome{};
+                              });
+  if (!json) return status;
+  const int written = WriteOut(call, SpawnsJson(found));
+  return status == kExitSuccess ? written : status;
+}
 
 int RunCount(Invocation& call) {
   const std::vector<std::string> classes = call.Values("--class");

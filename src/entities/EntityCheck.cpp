@@ -1,6 +1,7 @@
 #include "entities/EntityCheck.h"
 
 #include "entities/EntityBlocks.h"
+#include "entities/MapModes.h"
 
 #include <algorithm>
 #include <array>
@@ -138,6 +139,7 @@ class Checker {
       Add(CheckSeverity::kError, pendingKey_->second,
           "key " + Quoted(pendingKey_->first) + " has no value: the engine finds '}' where the value belongs");
     }
+    if (classname_) modes_.Count(*classname_);
     if (!classname_) {
       Add(CheckSeverity::kError, blockStart_, "block without \"classname\"");
     } else if (Is(*classname_, kWorldspawn)) {
@@ -321,7 +323,43 @@ class Checker {
   }
 
   // The checks of the whole: its size, its world, its number of entities.
+  // The teams' spawns and the mode the map's name promises (ReGameDLL
+  // TeamFull: a team is full at as many players as it has spawns;
+  // CheckMapConditions: the mode comes from the entities).
+  void CheckTeamsAndMode() {
+    const std::optional<MapMode> promised =
+        options_.mapName ? PromisedMode(*options_.mapName) : std::optional<MapMode>();
+    // A Half-Life map is no Counter-Strike map: only a map whose name or
+    // entities say so is held to the teams' spawns.
+    if (!promised && !modes_.IsCounterStrike()) return;
+    const struct {
+      const char* team;
+      std::string_view spawn;
+      size_t count;
+    } teams[] = {{"Terrorist", kTerroristSpawn, modes_.terroristSpawns},
+                 {"Counter-Terrorist", kCounterTerroristSpawn, modes_.counterTerroristSpawns}};
+    for (const auto& team : teams) {
+      if (team.count == 0) {
+        Add(CheckSeverity::kWarning, firstBlock_,
+            std::string("no ") + team.team + " spawn (" + std::string(team.spawn) +
+                "): the team counts as full and no one can join it");
+      } else if (options_.maxPlayers && team.count < (*options_.maxPlayers + 1) / 2) {
+        Add(CheckSeverity::kWarning, firstBlock_,
+            std::to_string(team.count) + " " + team.team + " spawns (" + std::string(team.spawn) + ") for " +
+                std::to_string(*options_.maxPlayers) + " players: the team is full at " + std::to_string(team.count));
+      }
+    }
+    if (!promised || !options_.mapName) return;
+    const MapMode mode = promised.value_or(MapMode::kBomb);
+    if (!modes_.Has(mode)) {
+      Add(CheckSeverity::kWarning, firstBlock_,
+          "a " + std::string(ModePrefix(mode)) + " map without " + ModeClasses(mode) + ": the game plays no " +
+              std::string(ModeName(mode)) + " mode on it");
+    }
+  }
+
   void CheckWholeText() {
+    CheckTeamsAndMode();
     const size_t lumpBytes = options_.lumpBytes.value_or(text_.size() + 1);
     if (lumpBytes < kMinEntityLumpBytes) {
       Add(CheckSeverity::kError, 0,
@@ -393,6 +431,7 @@ class Checker {
   std::optional<std::pair<std::string_view, size_t>> pendingKey_;
   std::vector<KeyValue> keys_;
   std::array<std::uint64_t, 4> keyBits_{};
+  MapModes modes_;
   bool mayRepeat_ = false;
 };
 

@@ -59,7 +59,20 @@ struct EntityCheckOptions {
   // The bytes of the entity lump the text is or becomes, its NUL included;
   // nothing for the text's own size plus its NUL.
   std::optional<size_t> lumpBytes;
+  // The map's name (its file's, without the extension): its prefix promises
+  // a mode ("de_" bomb ...) whose entities must be there.
+  std::optional<std::string> mapName;
+  // The players the server takes: each team needs half as many spawns.
+  std::optional<size_t> maxPlayers;
 };
+
+// HLDS and ReHLDS allow the liblist.gam "edicts" (900 by default) and 15 more
+// for each player slot after the first (COM_EntsForPlayerSlots).
+inline constexpr size_t kServerBaseEdicts = 900;
+inline constexpr size_t kEdictsPerPlayerSlot = 15;
+constexpr size_t EdictsForPlayers(size_t maxPlayers) {
+  return kServerBaseEdicts + kEdictsPerPlayerSlot * (maxPlayers > 0 ? maxPlayers - 1 : 0);
+}
 
 // Checks an entity text in the lump form (as `export` prints it) in one pass.
 // The findings come in the order of their positions in the text.
