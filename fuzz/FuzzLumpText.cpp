@@ -116,7 +116,7 @@ void CheckBlockEdits(std::string_view text) {
   // The class and the first key of a block that the text's size picks.
   const lw::EntityBlock& picked = blocks[text.size() % blocks.size()];
   lw::BlockFilter byClass;
-  byClass.className = lw::ValueOf(text, picked, "classname").value_or("none");
+  byClass.classNames = {std::string(lw::ClassOf(text, picked).value_or("none"))};
   const std::string key =
       picked.pairs.empty() ? std::string("fuzz") : std::string(lw::SpanText(text, picked.pairs.front().key));
   const std::string had(lw::ValueOf(text, picked, key).value_or(""));

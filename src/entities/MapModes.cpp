@@ -79,9 +79,8 @@ MapModes ModesOf(std::string_view text) {
 std::optional<MapMode> PromisedMode(std::string_view mapName) {
   for (const ModeRow& row : kModes) {
     if (mapName.size() < row.prefix.size()) continue;
-    const bool same = std::equal(row.prefix.begin(), row.prefix.end(), mapName.begin(), [](char a, char b) {
-      return a == std::tolower(static_cast<unsigned char>(b));
-    });
+    const bool same = std::equal(row.prefix.begin(), row.prefix.end(), mapName.begin(),
+                                 [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
     if (same) return row.mode;
   }
   return std::nullopt;

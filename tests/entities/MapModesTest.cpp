@@ -39,8 +39,8 @@ TEST(MapModes, CountsSpawnsAndTellsTheModes) {
       {"the first classname decides",
        kWorld + "{\n\"classname\" \"info_target\"\n\"classname\" \"info_bomb_target\"\n}\n" + Spawns(1, 0), 1, 0,
        "buy at spawn"},
-      {"a name inside a value is no entity", kWorld + "{\n\"classname\" \"info_target\"\n\"target\" \"func_buyzone\"\n}\n",
-       0, 0, "buy at spawn"},
+      {"a name inside a value is no entity",
+       kWorld + "{\n\"classname\" \"info_target\"\n\"target\" \"func_buyzone\"\n}\n", 0, 0, "buy at spawn"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -75,11 +75,17 @@ TEST(MapModes, CheckWarnsOfMissingSpawnsAndModes) {
   } rows[] = {
       {"a whole bomb map", kWorld + Spawns(1, 1) + Block("func_bomb_target"), "de_x", {}, {}},
       {"its bomb targets removed", kWorld + Spawns(1, 1), "DE_X", {}, {bombless}},
-      {"every CT spawn removed from a hostage map", kWorld + Spawns(1, 0) + Block("hostage_entity"), "cs_x", {},
+      {"every CT spawn removed from a hostage map",
+       kWorld + Spawns(1, 0) + Block("hostage_entity"),
+       "cs_x",
+       {},
        {noCt}},
       {"no spawns on a bomb map", kWorld + Block("info_bomb_target"), "de_x", {}, {noT, noCt}},
       {"a Half-Life map is not held to teams", kWorld + Block("info_player_start"), "crossfire", {}, {}},
-      {"too few spawns for the players", kWorld + Spawns(3, 8) + Block("func_buyzone"), "fy_x", 16,
+      {"too few spawns for the players",
+       kWorld + Spawns(3, 8) + Block("func_buyzone"),
+       "fy_x",
+       16,
        {"3 Terrorist spawns (info_player_deathmatch) for 16 players: the team is full at 3"}},
       {"a text without a map name", kWorld + Spawns(1, 1), nullptr, {}, {}},
   };

@@ -42,8 +42,9 @@ bool MemoryFileSystem::QueryStamp(FileHandle file, FileStamp& stamp) {
   if (it == open_.end()) return false;
   const auto found = files.find(it->second.path);
   if (found == files.end()) return false;
-  stamp = {0, std::hash<std::string>()(it->second.path), found->second.size(),
-           static_cast<std::int64_t>(std::hash<std::string>()(found->second))};
+  std::uint64_t& number = numbers_[it->second.path];
+  if (number == 0) number = nextNumber_++;
+  stamp = {0, number, found->second.size(), static_cast<std::int64_t>(std::hash<std::string>()(found->second))};
   return true;
 }
 
@@ -78,6 +79,14 @@ void MemoryFileSystem::Replace(const CString& tempPath, const CString& target) {
   if (it == files.end()) throw FileError("rename: no such file");
   files[target.Str()] = std::move(it->second);
   files.erase(tempPath.Str());
+  // The new file keeps its number under its new name.
+  const auto number = numbers_.find(tempPath.Str());
+  if (number != numbers_.end()) {
+    numbers_[target.Str()] = number->second;
+    numbers_.erase(number);
+  } else {
+    numbers_.erase(target.Str());
+  }
 }
 
 }  // namespace lw::test

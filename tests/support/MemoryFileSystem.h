@@ -18,7 +18,8 @@ class MemoryFileSystem : public FileSystem {
   FileHandle CreateTempBeside(const CString& target, CString& tempPath) override;
   void RemoveStaleTemporaries(const CString& /*target*/) noexcept override {}
   bool QuerySize(FileHandle file, std::uint64_t& size) override;
-  // The path names the file, and its bytes stand for when it was written.
+  // Each file has a number of its own, which a rename takes along; its bytes
+  // stand for when it was written.
   bool QueryStamp(FileHandle file, FileStamp& stamp) override;
   size_t Read(FileHandle file, void* buffer, size_t count) override;
   void Write(FileHandle file, const void* buffer, size_t count) override;
@@ -29,7 +30,10 @@ class MemoryFileSystem : public FileSystem {
   void Close(FileHandle file) override { open_.erase(file); }
   void Abort(FileHandle file) noexcept override { open_.erase(file); }
   void Replace(const CString& tempPath, const CString& target) override;
-  void Remove(const CString& path) noexcept override { files.erase(path.Str()); }
+  void Remove(const CString& path) noexcept override {
+    files.erase(path.Str());
+    numbers_.erase(path.Str());
+  }
 
   std::map<std::string, std::string> files;
   // Saves go into the file itself, as for a map with other hard links.
@@ -43,6 +47,8 @@ class MemoryFileSystem : public FileSystem {
   FileHandle Open(const std::string& path);
   std::string& BytesOf(FileHandle file) { return files[open_.at(file).path]; }
   std::map<FileHandle, OpenFile> open_;
+  std::map<std::string, std::uint64_t> numbers_;
+  std::uint64_t nextNumber_ = 1;
   FileHandle next_ = 1;
   int temps_ = 0;
 };
