@@ -523,6 +523,8 @@ const std::vector<Command>& Commands() {
        WriteOptionsAnd({{"--class", true}, {"--where", true}, {"--expect-change", false}}), RunSet},
       {"remove", "MAP... --class NAME... [--where KEY=VALUE]...", "remove the matching blocks whole", 1, kAnyNumber,
        WriteOptionsAnd({{"--class", true}, {"--where", true}, {"--expect-change", false}}), RunRemove},
+      {"rename", "OLD NEW MAP...", "rename the entity name OLD to NEW: its \"targetname\" and every link to it", 3,
+       kAnyNumber, WriteOptionsAnd({{"--expect-change", false}}), RunRename},
       {"add", "MAP... [--from FILE|-]", "append the blocks of FILE (default: standard input) to each map", 1,
        kAnyNumber, WriteOptionsAnd({{"--from", true}}), RunAdd},
       {"delete-all", "STRING MAP... [--dry-run] [--force]",

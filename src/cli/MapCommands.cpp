@@ -128,6 +128,11 @@ class TextStore {
     return {MapOutcome::State::kChanged, true};
   }
 
+  MapOutcome Refuse(const std::string& why) {
+    reader_.Messages().ShowMessage(CString(why));
+    return MapOutcome::Failed();
+  }
+
   MapOutcome Unchanged(const std::string& why, bool matched) {
     reader_.Messages().ShowMessage(CString("unchanged: " + why + "; not saved"));
     return {MapOutcome::State::kUnchanged, matched};
@@ -272,6 +277,28 @@ int RunRemove(Invocation& call) {
                        if (edit.matched == 0) return store.Unchanged("no block matched", false);
                        return store.Store(map, edit.text, Blocks(edit.matched) + " removed", out);
                      });
+}
+
+int RunRename(Invocation& call) {
+  const std::string from = call.operands[0];
+  const std::string to = call.operands[1];
+  if (from.empty() || to.empty()) throw UsageError("an entity name cannot be empty");
+  CheckStorable("the name", from);
+  CheckStorable("the name", to);
+  // A multi_manager reads a name up to its '#' (the "#N" of a target fired
+  // more than once), so such a name could not be kept in its keys.
+  if (to.find('#') != std::string::npos) throw UsageError("the new name '" + to + "' holds a '#'");
+  if (from == to) throw UsageError("the old and the new name are the same");
+  return RunTextEdit(
+      call, 2, false, [&](const BatchMap& map, std::string_view text, TextStore& store, std::string& out) {
+        // Two names made one would fire each other's targets.
+        if (const size_t taken = CountNamed(text, to); taken > 0) {
+          return store.Refuse("\"" + to + "\" is taken: " + Blocks(taken) + " named so already; not renamed");
+        }
+        const TextEdit edit = RenameEntityName(text, from, to);
+        if (edit.changed == 0) return store.Unchanged("no block names or links to \"" + from + "\"", false);
+        return store.Store(map, edit.text, "\"" + from + "\" renamed in " + Blocks(edit.changed), out);
+      });
 }
 
 int RunAdd(Invocation& call) {

@@ -11,6 +11,7 @@ int RunSpawns(Invocation& call);
 int RunGet(Invocation& call);
 int RunSet(Invocation& call);
 int RunRemove(Invocation& call);
+int RunRename(Invocation& call);
 int RunAdd(Invocation& call);
 int RunExport(Invocation& call);
 int RunImport(Invocation& call);

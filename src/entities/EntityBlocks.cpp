@@ -1,5 +1,7 @@
 #include "entities/EntityBlocks.h"
 
+#include "entities/NameLinks.h"
+
 #include <algorithm>
 
 #include <cstring>
@@ -338,6 +340,78 @@ TextEdit AppendBlocks(std::string_view text, std::string_view addition) {
   edit.text.append(lineEnd).append(text.substr(at));
   edit.matched = edit.changed = added.blocks;
   return edit;
+}
+
+namespace {
+
+// Puts `content` where a token's content stood: between its quotes, or for a
+// bare token in quotes of its own, so that blanks in it stay one token.
+void ReplaceContent(std::string_view text, TextSpan token, TextSpan content, std::string_view replacement,
+                    Splicer& splicer) {
+  if (text[token.begin] == '"') {
+    splicer.CopyTo(content.begin);
+    splicer.out().append(replacement);
+    splicer.SkipTo(content.end);
+  } else {
+    splicer.CopyTo(token.begin);
+    splicer.out().append("\"").append(replacement).append("\"");
+    splicer.SkipTo(token.end);
+  }
+}
+
+}  // namespace
+
+TextEdit RenameEntityName(std::string_view text, std::string_view from, std::string_view to) {
+  TextEdit edit;
+  if (from.empty() || to.empty() || WhyNotStorable(from) || WhyNotStorable(to)) {
+    edit.text.assign(text);
+    return edit;
+  }
+  Splicer splicer(text, edit.text, text.size() + 256);
+  BlockReader(text).Run([&](const EntityBlock& block) {
+    const std::string_view className = ClassOf(text, block).value_or(std::string_view());
+    bool changed = false;
+    for (const EntityPair& pair : block.pairs) {
+      const std::string_view key = SpanText(text, pair.key);
+      const std::string_view value = SpanText(text, pair.value);
+      if (key == kTargetnameKey) {
+        if (value != from) continue;
+        ReplaceContent(text, pair.valueToken, pair.value, to, splicer);
+        changed = true;
+        continue;
+      }
+      switch (LinkPlaceOf(className, key)) {
+        case LinkPlace::kNone: break;
+        case LinkPlace::kValue:
+          if (value != from) break;
+          ReplaceContent(text, pair.valueToken, pair.value, to, splicer);
+          changed = true;
+          break;
+        case LinkPlace::kKey:
+          if (MultiManagerTarget(key) != from) break;
+          ReplaceContent(text, pair.keyToken, pair.key, std::string(to).append(key.substr(from.size())), splicer);
+          changed = true;
+          break;
+      }
+    }
+    if (changed) ++edit.changed;
+  });
+  splicer.Finish();
+  edit.matched = edit.changed;
+  return edit;
+}
+
+size_t CountNamed(std::string_view text, std::string_view name) {
+  size_t count = 0;
+  BlockReader(text).Run([&](const EntityBlock& block) {
+    for (const EntityPair& pair : block.pairs) {
+      if (SpanText(text, pair.key) == kTargetnameKey && SpanText(text, pair.value) == name) {
+        ++count;
+        return;
+      }
+    }
+  });
+  return count;
 }
 
 std::map<std::string, size_t, std::less<>> CountClasses(std::string_view text) {

@@ -129,6 +129,17 @@ TextEdit RemoveBlocks(std::string_view text, const BlockFilter& filter);
 // without blocks leaves the text as it is.
 TextEdit AppendBlocks(std::string_view text, std::string_view addition);
 
+// Renames the entity name `from` to `to`: every "targetname" value `from`,
+// every value of a link key (NameLinks.h) that is `from`, and every
+// multi_manager key that fires `from`, its "#N" kept. Nothing else changes: a
+// name inside another value or key is not a link. `matched` and `changed`
+// count the blocks changed. `from` and `to` must pass WhyNotStorable() and not
+// be empty; when one does not, the text comes back unchanged.
+TextEdit RenameEntityName(std::string_view text, std::string_view from, std::string_view to);
+
+// The blocks that have "targetname" `name`.
+size_t CountNamed(std::string_view text, std::string_view name);
+
 // Class name -> number of blocks of that class (the value the engine keeps),
 // sorted by name. Blocks without "classname" are not counted.
 std::map<std::string, size_t, std::less<>> CountClasses(std::string_view text);

@@ -2,6 +2,7 @@
 
 #include "entities/EntityBlocks.h"
 #include "entities/MapModes.h"
+#include "entities/NameLinks.h"
 
 #include <algorithm>
 #include <array>
@@ -101,6 +102,12 @@ class Checker {
     std::string_view value;
     size_t at;
   };
+  struct Link {
+    std::string_view key;
+    std::string_view name;
+    size_t at;
+    bool inKey;  // a multi_manager's key
+  };
 
   void Add(CheckSeverity severity, size_t offset, std::string message) {
     findings_.push_back({severity, offset, 1, 1, std::move(message)});
@@ -156,6 +163,48 @@ class Checker {
     // compile tools write worldspawn's "classname" and "mapversion" twice
     // with one value, which changes nothing.
     if (mayRepeat_) FindKeysGivenTwice();
+    CollectLinks();
+  }
+
+  // The block's "targetname"s and the names its link keys give, for the
+  // check of the whole text.
+  void CollectLinks() {
+    const std::string_view className = classname_.value_or(std::string_view());
+    size_t multiTargets = 0;
+    for (const KeyValue& pair : keys_) {
+      if (pair.key == kTargetnameKey) {
+        if (!pair.value.empty()) targetnames_.push_back(pair.value);
+        continue;
+      }
+      switch (LinkPlaceOf(className, pair.key)) {
+        case LinkPlace::kNone: break;
+        case LinkPlace::kValue:
+          if (!pair.value.empty()) links_.push_back({pair.key, pair.value, pair.at, false});
+          break;
+        case LinkPlace::kKey:
+          if (++multiTargets == kMaxMultiTargets + 1) {
+            Add(CheckSeverity::kWarning, pair.at,
+                "a multi_manager with more than " + std::to_string(kMaxMultiTargets) +
+                    " targets: the game fires the first " + std::to_string(kMaxMultiTargets));
+          }
+          if (const std::string_view name = MultiManagerTarget(pair.key); !name.empty()) {
+            links_.push_back({pair.key, name, pair.at, true});
+          }
+          break;
+      }
+    }
+  }
+
+  // A link that names no "targetname" fires, follows or asks nothing.
+  void CheckLinks() {
+    if (links_.empty()) return;
+    std::sort(targetnames_.begin(), targetnames_.end());
+    for (const Link& link : links_) {
+      if (std::binary_search(targetnames_.begin(), targetnames_.end(), link.name)) continue;
+      Add(CheckSeverity::kWarning, link.at,
+          (link.inKey ? "multi_manager key " + Quoted(link.key) : Quoted(link.key) + " " + Quoted(link.name)) +
+              " names no entity: no block has \"targetname\" " + Quoted(link.name));
+    }
   }
 
   void WarnGivenTwice(const KeyValue& again) {
@@ -360,6 +409,7 @@ class Checker {
 
   void CheckWholeText() {
     CheckTeamsAndMode();
+    CheckLinks();
     const size_t lumpBytes = options_.lumpBytes.value_or(text_.size() + 1);
     if (lumpBytes < kMinEntityLumpBytes) {
       Add(CheckSeverity::kError, 0,
@@ -432,6 +482,8 @@ class Checker {
   std::vector<KeyValue> keys_;
   std::array<std::uint64_t, 4> keyBits_{};
   MapModes modes_;
+  std::vector<std::string_view> targetnames_;
+  std::vector<Link> links_;
   bool mayRepeat_ = false;
 };
 

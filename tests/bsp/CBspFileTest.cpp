@@ -506,8 +506,13 @@ TEST_F(FailedSaveTest, EveryFailedWriteFlushCloseAndRenameLeavesTheMapUnchanged)
     const int counts[] = {files.Count(FileOp::kWrite), files.Count(FileOp::kFlush), files.Count(FileOp::kClose),
                           files.Count(FileOp::kReplace), files.Count(FileOp::kOpen)};
     // The new header, the rest of what precedes the text, the text, the
-    // textures; the BSPX map adds its padding, the table and its lumps.
-    EXPECT_EQ(counts[0], name_ == "standard.bsp" ? 4 : 9);
+    // textures; the BSPX map adds the table and its lumps, and padding when
+    // the text does not end on a 4-byte boundary.
+    if (name_ == "standard.bsp") {
+      EXPECT_EQ(counts[0], 4);
+    } else {
+      EXPECT_TRUE(counts[0] == 8 || counts[0] == 9) << counts[0];
+    }
     EXPECT_GE(counts[1], 1);
     EXPECT_GE(counts[2], 1);
     EXPECT_EQ(counts[3], 1);

@@ -23,7 +23,7 @@ using test::WriteFileBytes;
 // A trigger that names the equipment entity is not one.
 constexpr const char* kText =
     "{\n\"classname\" \"worldspawn\"\n\"skyname\" \"desert\"\n}\n"
-    "{\n\"classname\" \"game_player_equip\"\n\"weapon_ak47\" \"1\"\n}\n"
+    "{\n\"classname\" \"game_player_equip\"\n\"weapon_ak47\" \"1\"\n\"targetname\" \"game_player_equip\"\n}\n"
     "{\n\"classname\" \"trigger_auto\"\n\"target\" \"game_player_equip\"\n}\n"
     "{\n\"origin\" \"0 0 64\"\n\"classname\" \"info_player_deathmatch\"\n}\n"
     "{\n\"origin\" \"0 64 64\"\n\"classname\" \"info_player_deathmatch\"\n\"angles\" \"0 90 0\"\n}\n";
@@ -58,7 +58,9 @@ struct Row {
 TEST(MapCommandsTest, OperatorCommandsOverAFolder) {
   const std::string lf = kText;
   const std::string crlf = Crlf(lf);
-  const std::string removed = Replaced(lf, "{\n\"classname\" \"game_player_equip\"\n\"weapon_ak47\" \"1\"\n}\n", "");
+  const std::string removed = Replaced(
+      lf, "{\n\"classname\" \"game_player_equip\"\n\"weapon_ak47\" \"1\"\n\"targetname\" \"game_player_equip\"\n}\n",
+      "");
   const std::string added = "{\n\"classname\" \"info_target\"\n}\n";
   const std::vector<Row> rows = {
       {"count, zeros included; the macOS file left out",
@@ -114,6 +116,18 @@ TEST(MapCommandsTest, OperatorCommandsOverAFolder) {
        kExitNothingMatched,
        {},
        ""},
+      {"rename moves the name and its links, not the class of the same name",
+       {"rename", "game_player_equip", "equip", "F/a.bsp"},
+       0,
+       {"\"game_player_equip\" renamed in 2 blocks\n"},
+       "",
+       Replaced(Replaced(lf, "\"targetname\" \"game_player_equip\"", "\"targetname\" \"equip\""),
+                "\"target\" \"game_player_equip\"", "\"target\" \"equip\"")},
+      {"rename refuses a name that is taken, on one line",
+       {"rename", "game_player_equip", "game_player_equip", "F/a.bsp"},
+       kExitUsage,
+       {},
+       "*"},
       {"set adds the key where missing",
        {"set", "angles", "0 0 0", "F/a.bsp", "--class", "info_player_deathmatch"},
        0,

@@ -99,7 +99,7 @@ std::string Block(int number, Random& random) {
       break;
     case 3:
       block += Key("model", model);
-      block += Key("target", "bomb_target_fx");
+      block += Key("targetname", "bombsite_" + std::to_string(number));
       block += Key("classname", "func_bomb_target");
       break;
     case 4:
@@ -136,7 +136,7 @@ std::string Block(int number, Random& random) {
       block += Key("targetname", "door_" + std::to_string(number));
       block += Key("model", model);
       block += Key("speed", "100");
-      block += Key("netname", "Door {" + std::to_string(number) + "} of the west wing");
+      block += Key("message", "Door {" + std::to_string(number) + "} of the west wing");
       block += Key("classname", "func_door");
       break;
   }
