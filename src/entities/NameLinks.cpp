@@ -11,17 +11,17 @@ namespace {
 // multi_manager's own "wait": a multi_manager takes every other key for a
 // target. Sorted, for the search.
 constexpr std::array<std::string_view, 72> kMultiManagerFields = {{
-    "aiment",      "angles",     "animtime",      "armortype",    "armorvalue", "avelocity",   "basevelocity",
-    "blending",    "body",       "button",        "chain",        "classname",  "colormap",    "controller",
-    "deadflag",    "dmg",        "dmg_inflictor", "dmg_save",     "dmg_take",   "dmgtime",     "effects",
-    "enemy",       "fixangle",   "flags",         "frags",        "frame",      "framerate",   "friction",
-    "globalname",  "gravity",    "health",        "ideal_yaw",    "idealpitch", "impulse",     "light_level",
-    "max_health",  "message",    "model",         "modelindex",   "movedir",    "movetype",    "netname",
-    "nextthink",   "noise",      "noise1",        "noise2",       "noise3",     "oldorigin",   "origin",
-    "owner",       "pitch_speed", "punchangle",   "renderamt",    "rendercolor", "renderfx",   "rendermode",
-    "scale",       "sequence",   "skin",          "solid",        "spawnflags", "speed",       "target",
-    "targetname",  "team",       "teleport_time", "v_angle",      "velocity",   "view_ofs",    "wait",
-    "waterlevel",  "watertype",
+    "aiment",     "angles",      "animtime",      "armortype",  "armorvalue",  "avelocity", "basevelocity",
+    "blending",   "body",        "button",        "chain",      "classname",   "colormap",  "controller",
+    "deadflag",   "dmg",         "dmg_inflictor", "dmg_save",   "dmg_take",    "dmgtime",   "effects",
+    "enemy",      "fixangle",    "flags",         "frags",      "frame",       "framerate", "friction",
+    "globalname", "gravity",     "health",        "ideal_yaw",  "idealpitch",  "impulse",   "light_level",
+    "max_health", "message",     "model",         "modelindex", "movedir",     "movetype",  "netname",
+    "nextthink",  "noise",       "noise1",        "noise2",     "noise3",      "oldorigin", "origin",
+    "owner",      "pitch_speed", "punchangle",    "renderamt",  "rendercolor", "renderfx",  "rendermode",
+    "scale",      "sequence",    "skin",          "solid",      "spawnflags",  "speed",     "target",
+    "targetname", "team",        "teleport_time", "v_angle",    "velocity",    "view_ofs",  "wait",
+    "waterlevel", "watertype",
 }};
 
 // The lengths of the table's keys, one bit each: most keys of a text are

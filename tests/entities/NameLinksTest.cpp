@@ -35,7 +35,8 @@ TEST(NameLinks, CheckWarnsOfEveryLinkThatNamesNothing) {
     std::vector<std::string> expected;
   } rows[] = {
       {"target, killtarget and master, each dangling",
-       kWorld + "{\n\"classname\" \"trigger_once\"\n\"target\" \"gone\"\n\"killtarget\" \"gone\"\n\"master\" \"m\"\n}\n",
+       kWorld +
+           "{\n\"classname\" \"trigger_once\"\n\"target\" \"gone\"\n\"killtarget\" \"gone\"\n\"master\" \"m\"\n}\n",
        {"6: \"target\" \"gone\" names no entity: no block has \"targetname\" \"gone\"",
         "7: \"killtarget\" \"gone\" names no entity: no block has \"targetname\" \"gone\"",
         "8: \"master\" \"m\" names no entity: no block has \"targetname\" \"m\""}},
@@ -59,12 +60,14 @@ TEST(NameLinks, CheckWarnsOfEveryLinkThatNamesNothing) {
         "14: \"message\" \"arrived\" names no entity: no block has \"targetname\" \"arrived\"",
         "22: \"LightningStart\" \"a\" names no entity: no block has \"targetname\" \"a\""}},
       {"the first classname decides the class's keys",
-       kWorld + "{\n\"classname\" \"game_text\"\n\"classname\" \"path_corner\"\n\"message\" \"hi\"\n}\n", {}},
+       kWorld + "{\n\"classname\" \"game_text\"\n\"classname\" \"path_corner\"\n\"message\" \"hi\"\n}\n",
+       {}},
       {"an empty value links nothing; names match case-sensitively",
        kWorld + "{\n\"classname\" \"trigger_once\"\n\"target\" \"\"\n\"master\" \"Door\"\n}\n"
                 "{\n\"classname\" \"func_door\"\n\"targetname\" \"door\"\n}\n",
        {"7: \"master\" \"Door\" names no entity: no block has \"targetname\" \"Door\""}},
-      {"a multi_manager fires 16 targets", kWorld + manyTargets,
+      {"a multi_manager fires 16 targets",
+       kWorld + manyTargets,
        {"22: a multi_manager with more than 16 targets: the game fires the first 16"}},
   };
   for (const auto& row : rows) {
