@@ -126,6 +126,25 @@ std::string SpawnsJson(const std::vector<MapSpawns>& maps) {
   return Document(document);
 }
 
+std::string PatchJson(const std::vector<MapPatch>& maps) {
+  Json list = Json::array();
+  for (const MapPatch& map : maps) {
+    Json object = BytesObject();
+    object["path"] = map.path;
+    object["state"] = map.state;
+    object["removed"] = map.removed;
+    object["added"] = map.added;
+    object["modified"] = map.modified;
+    if (!map.entFile.empty()) object["ent_file"] = map.entFile;
+    if (!map.diff.empty()) object["diff"] = map.diff;
+    SetEncoding(object);
+    list.push_back(std::move(object));
+  }
+  Json document = Json::object();
+  document["maps"] = std::move(list);
+  return Document(document);
+}
+
 std::string FindJson(std::string_view search, const std::vector<MapFinds>& maps) {
   Json document = BytesObject();
   document["search"] = search;

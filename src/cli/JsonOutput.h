@@ -68,6 +68,20 @@ struct MapSpawns {
 };
 std::string SpawnsJson(const std::vector<MapSpawns>& maps);
 
+// What `patch` did to one map: "changed", "unchanged" or "failed" (a dry
+// run's "changed": would change), with the blocks removed, added and
+// modified, the .ent file written with --ent-out, and a dry run's diff.
+struct MapPatch {
+  std::string path;
+  std::string state;
+  size_t removed = 0;
+  size_t added = 0;
+  size_t modified = 0;
+  std::string entFile;
+  std::string diff;
+};
+std::string PatchJson(const std::vector<MapPatch>& maps);
+
 // A block that Find or Find Next selects: its place in the editor's text
 // (display form, "\r\n" line ends) and the selected bytes.
 struct FoundBlock {

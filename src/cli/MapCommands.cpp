@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -13,6 +15,7 @@
 #include "entities/EntityBlocks.h"
 #include "entities/EntityText.h"
 #include "entities/MapModes.h"
+#include "entities/PatchRecipe.h"
 #include "platform/CodePage.h"
 #include "platform/FailureReason.h"
 #include "platform/Paths.h"
@@ -128,8 +131,15 @@ class TextStore {
     return {MapOutcome::State::kChanged, true};
   }
 
+  TerminalMessages& Messages() { return reader_.Messages(); }
+
+  // Each line of `why` is a message of its own.
   MapOutcome Refuse(const std::string& why) {
-    reader_.Messages().ShowMessage(CString(why));
+    size_t from = 0;
+    for (size_t end; (end = why.find('\n', from)) != std::string::npos; from = end + 1) {
+      reader_.Messages().ShowMessage(CString(why.substr(from, end - from)));
+    }
+    reader_.Messages().ShowMessage(CString(why.substr(from)));
     return MapOutcome::Failed();
   }
 
@@ -299,6 +309,156 @@ int RunRename(Invocation& call) {
         if (edit.changed == 0) return store.Unchanged("no block names or links to \"" + from + "\"", false);
         return store.Store(map, edit.text, "\"" + from + "\" renamed in " + Blocks(edit.changed), out);
       });
+}
+
+namespace {
+
+constexpr std::string_view kGlobalRecipe = "global_filters.cfg";
+
+// A recipe file, read and parsed; a syntax error is the command line's
+// fault (FILE:LINE: ...), so it stops the run before any map is written.
+std::optional<PatchRecipe> ReadRecipe(const std::string& path, Invocation& call) {
+  const std::optional<std::string> bytes = ReadSource(path, call.in);
+  if (!bytes) {
+    const std::string reason = path == "-" ? std::string() : WhyNotReadable(CString(path));
+    call.err << FailureLine(path, {"Error reading the file: " + SourceName(path) + ".", reason});
+    return std::nullopt;
+  }
+  RecipeError error;
+  std::optional<PatchRecipe> recipe = ParsePatchRecipe(*bytes, error);
+  if (!recipe)
+    throw UsageError((path == "-" ? "<stdin>" : path) + ":" + std::to_string(error.line) + ": " + error.message);
+  return recipe;
+}
+
+// What the recipe did, as the map's message says it: "2 blocks removed, 1 added".
+std::string PatchSummary(const PatchResult& result) {
+  std::string summary;
+  const auto part = [&](size_t count, const char* what) {
+    if (count == 0) return;
+    summary += (summary.empty() ? Blocks(count) : std::to_string(count)) + " " + what;
+    summary += ", ";
+  };
+  part(result.removed, "removed");
+  part(result.added, "added");
+  part(result.modified, "modified");
+  if (!summary.empty()) summary.resize(summary.size() - 2);
+  return summary;
+}
+
+// Whether the .ent file holds exactly `text` and is not older than the map:
+// an older one the engine passes over (Xash3D FWGS engine/common/mod_bmodel.c,
+// "Entity patch is older than bsp. Ignored.").
+bool EntFileHolds(const std::string& file, const CString& map, std::string_view text) {
+  std::error_code error;
+  const auto entTime = std::filesystem::last_write_time(file, error);
+  if (error) return false;
+  const auto mapTime = std::filesystem::last_write_time(map.Str(), error);
+  if (error || entTime < mapTime) return false;
+  std::ifstream in(file, std::ios::binary);
+  const std::string held((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return in.good() || in.eof() ? held == text : false;
+}
+
+}  // namespace
+
+int RunPatch(Invocation& call) {
+  const std::string* recipeFile = call.Option("--recipe");
+  const std::string* recipeFolder = call.Option("--recipes");
+  if ((recipeFile == nullptr) == (recipeFolder == nullptr)) {
+    throw UsageError("patch needs --recipe FILE or --recipes FOLDER (one of them)");
+  }
+  std::error_code error;
+  if (recipeFolder != nullptr && !std::filesystem::is_directory(*recipeFolder, error)) {
+    throw UsageError("--recipes needs a folder of .cfg files, not '" + *recipeFolder + "'");
+  }
+  const std::string* entFolder = call.Option("--ent-out");
+  if (entFolder != nullptr && !std::filesystem::is_directory(*entFolder, error)) {
+    throw UsageError("--ent-out needs a folder, not '" + *entFolder + "'");
+  }
+  const bool json = call.Has("--json");
+
+  BatchEditor lister(false, false);
+  const ExpandedMaps maps = ExpandMaps(call, lister, 0);
+  // Every recipe is read before the first map is touched.
+  std::map<std::string, PatchRecipe> recipes;  // a map's file name -> its recipe
+  if (recipeFile != nullptr) {
+    std::optional<PatchRecipe> recipe = ReadRecipe(*recipeFile, call);
+    if (!recipe) return kExitFailure;
+    for (const BatchMap& map : maps.maps) recipes[map.name.Str()] = *recipe;
+  } else {
+    const std::filesystem::path folder(*recipeFolder);
+    PatchRecipe global;
+    if (std::filesystem::exists(folder / kGlobalRecipe, error)) {
+      std::optional<PatchRecipe> read = ReadRecipe((folder / kGlobalRecipe).string(), call);
+      if (!read) return kExitFailure;
+      global = std::move(*read);
+    }
+    for (const BatchMap& map : maps.maps) {
+      PatchRecipe recipe = global;
+      std::filesystem::path own = folder / std::filesystem::path(map.name.Str()).replace_extension(".cfg");
+      if (std::filesystem::exists(own, error)) {
+        std::optional<PatchRecipe> read = ReadRecipe(own.string(), call);
+        if (!read) return kExitFailure;
+        recipe.Append(*read);
+      }
+      recipes[map.name.Str()] = std::move(recipe);
+    }
+  }
+
+  std::vector<MapPatch> patched;
+  const int status =
+      RunTextEdit(call, 0, false, [&](const BatchMap& map, std::string_view text, TextStore& store, std::string& out) {
+        MapPatch report;
+        report.path = map.Path().Str();
+        std::string diff;
+        std::string& output = json ? diff : out;
+        const MapOutcome outcome = [&] {
+          const PatchRecipe& recipe = recipes[map.name.Str()];
+          if (recipe.Empty()) return store.Unchanged("no recipe for this map", false);
+          const PatchResult result = ApplyPatchRecipe(text, recipe);
+          report.removed = result.removed;
+          report.added = result.added;
+          report.modified = result.modified;
+          const std::string what = PatchSummary(result);
+          if (entFolder == nullptr) {
+            if (result.text == text) return store.Unchanged("the recipe changes nothing", true);
+            return store.Store(map, result.text, what, output);
+          }
+          // The map stays as it is; its patched text goes beside it.
+          const std::string file = EntFileFor(*entFolder, map);
+          report.entFile = file;
+          if (!store.Check(map, result.text)) return MapOutcome::Failed();
+          TerminalMessages& messages = store.Messages();
+          const std::string done = what.empty() ? std::string() : what + "; ";
+          if (store.DryRun()) {
+            output += UnifiedDiff(text, result.text, map.Path().Str(), file);
+            messages.ShowMessage(CString(done + "would be written to " + file + " (dry run: nothing written)"));
+            return MapOutcome{MapOutcome::State::kChanged, true};
+          }
+          if (EntFileHolds(file, map.Path(), result.text))
+            return store.Unchanged(file + " holds this text already", true);
+          switch (SaveEntityTextFile(SystemFileSystem(), CString(file), result.text)) {
+            case TextFileResult::kWritten:
+              messages.ShowMessage(CString(done + "written to " + file));
+              return MapOutcome{MapOutcome::State::kChanged, true};
+            case TextFileResult::kIsAMap: return store.Refuse("not written: " + file + " is a map");
+            case TextFileResult::kNotOpened:
+            case TextFileResult::kNotWritten: break;
+          }
+          const std::string reason = WhyNotSavable(CString(file));
+          return store.Refuse("Error writing the file: " + file + "." + (reason.empty() ? "" : "\n(" + reason + ")"));
+        }();
+        report.state = outcome.state == MapOutcome::State::kChanged     ? "changed"
+                       : outcome.state == MapOutcome::State::kUnchanged ? "unchanged"
+                                                                        : "failed";
+        report.diff = std::move(diff);
+        patched.push_back(std::move(report));
+        return outcome;
+      });
+  if (!json) return status;
+  const int written = WriteOut(call, PatchJson(patched));
+  return status == kExitSuccess ? written : status;
 }
 
 int RunAdd(Invocation& call) {

@@ -12,6 +12,7 @@ int RunGet(Invocation& call);
 int RunSet(Invocation& call);
 int RunRemove(Invocation& call);
 int RunRename(Invocation& call);
+int RunPatch(Invocation& call);
 int RunAdd(Invocation& call);
 int RunExport(Invocation& call);
 int RunImport(Invocation& call);

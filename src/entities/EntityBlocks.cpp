@@ -180,9 +180,11 @@ void AppendPairLine(std::string& out, std::string_view indent, std::string_view 
   out.append(indent).append("\"").append(key).append("\" \"").append(value).append("\"").append(lineEnd);
 }
 
-// Puts the line "KEY" "VALUE" into a block that lacks the key.
-void InsertPairLine(std::string_view text, const EntityBlock& block, std::string_view key, std::string_view value,
-                    std::string_view textLineEnd, Splicer& splicer) {
+// Puts a line "KEY" "VALUE" for each of `pairs` into the block, after its
+// last pair.
+void InsertPairLines(std::string_view text, const EntityBlock& block,
+                     const std::vector<std::pair<std::string_view, std::string_view>>& pairs,
+                     std::string_view textLineEnd, Splicer& splicer) {
   std::string_view lineEnd = FirstLineEnd(text, block.open, block.close);
   if (lineEnd.empty()) lineEnd = textLineEnd;
   // A key without a value stays last, so that it does not take the new key
@@ -198,7 +200,8 @@ void InsertPairLine(std::string_view text, const EntityBlock& block, std::string
     splicer.CopyTo(anchor);
     splicer.out().append(lineEnd);
   }
-  AppendPairLine(splicer.out(), PairIndent(text, block), key, value, lineEnd);
+  const std::string_view indent = PairIndent(text, block);
+  for (const auto& [key, value] : pairs) AppendPairLine(splicer.out(), indent, key, value, lineEnd);
 }
 
 // `addition` with each line end made `lineEnd`: "\r\n" narrowed, or a lone
@@ -212,6 +215,21 @@ void AppendWithLineEnds(std::string& out, std::string_view addition, std::string
     from = newline + 1;
   }
   out.append(addition.substr(from));
+}
+
+// Puts `content` where a token's content stood: between its quotes, or for a
+// bare token in quotes of its own, so that blanks in it stay one token.
+void ReplaceContent(std::string_view text, TextSpan token, TextSpan content, std::string_view replacement,
+                    Splicer& splicer) {
+  if (text[token.begin] == '"') {
+    splicer.CopyTo(content.begin);
+    splicer.out().append(replacement);
+    splicer.SkipTo(content.end);
+  } else {
+    splicer.CopyTo(token.begin);
+    splicer.out().append("\"").append(replacement).append("\"");
+    splicer.SkipTo(token.end);
+  }
 }
 
 }  // namespace
@@ -297,7 +315,7 @@ TextEdit SetKeyValue(std::string_view text, const BlockFilter& filter, std::stri
     }
     if (!found) {
       if (textLineEnd.empty()) textLineEnd = TextLineEnd(text);
-      InsertPairLine(text, block, key, value, textLineEnd, splicer);
+      InsertPairLines(text, block, {{key, value}}, textLineEnd, splicer);
       changed = true;
     }
     if (changed) ++edit.changed;
@@ -317,6 +335,68 @@ TextEdit RemoveBlocks(std::string_view text, const BlockFilter& filter) {
   });
   splicer.Finish();
   edit.changed = edit.matched;
+  return edit;
+}
+
+namespace {
+
+// Where a pair stood, for its removal: its whole line, end included, when it
+// has the line to itself; else the pair and the blanks after it.
+TextSpan RemovedPairSpan(std::string_view text, const EntityPair& pair) {
+  size_t begin = pair.keyToken.begin;
+  while (text[begin - 1] == ' ' || text[begin - 1] == '\t') --begin;  // stops at the '{' at last
+  size_t end = pair.valueToken.end;
+  while (end < text.size() && (text[end] == ' ' || text[end] == '\t')) ++end;
+  if (text[begin - 1] == '\n') {
+    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+    if (end < text.size() && text[end] == '\n') return {begin, end + 1};
+  }
+  return {pair.keyToken.begin, end};
+}
+
+}  // namespace
+
+TextEdit ChangeBlocks(std::string_view text, const BlockChanger& change) {
+  TextEdit edit;
+  Splicer splicer(text, edit.text, text.size() + text.size() / 4 + 256);
+  std::string_view textLineEnd;  // found at the first block that needs it
+  BlockChange wanted;
+  std::vector<std::pair<std::string_view, std::string_view>> inserted;
+  BlockReader(text).Run([&](const EntityBlock& block) {
+    wanted.remove = false;
+    wanted.values.assign(block.pairs.size(), std::nullopt);
+    wanted.deleted.assign(block.pairs.size(), false);
+    wanted.inserted.clear();
+    if (!change(text, block, wanted)) return;
+    ++edit.matched;
+    if (wanted.remove) {
+      splicer.CopyTo(block.open);
+      splicer.SkipTo(AfterLineEnd(text, block.close));
+      ++edit.changed;
+      return;
+    }
+    bool changed = false;
+    for (size_t i = 0; i < block.pairs.size(); ++i) {
+      const EntityPair& pair = block.pairs[i];
+      if (wanted.deleted[i]) {
+        const TextSpan removed = RemovedPairSpan(text, pair);
+        splicer.CopyTo(removed.begin);
+        splicer.SkipTo(removed.end);
+        changed = true;
+      } else if (wanted.values[i] && *wanted.values[i] != SpanText(text, pair.value)) {
+        ReplaceContent(text, pair.valueToken, pair.value, *wanted.values[i], splicer);
+        changed = true;
+      }
+    }
+    if (!wanted.inserted.empty()) {
+      if (textLineEnd.empty()) textLineEnd = TextLineEnd(text);
+      inserted.assign(wanted.inserted.begin(), wanted.inserted.end());
+      InsertPairLines(text, block, inserted, textLineEnd, splicer);
+      changed = true;
+    }
+    if (changed) ++edit.changed;
+  });
+  splicer.Finish();
   return edit;
 }
 
@@ -341,25 +421,6 @@ TextEdit AppendBlocks(std::string_view text, std::string_view addition) {
   edit.matched = edit.changed = added.blocks;
   return edit;
 }
-
-namespace {
-
-// Puts `content` where a token's content stood: between its quotes, or for a
-// bare token in quotes of its own, so that blanks in it stay one token.
-void ReplaceContent(std::string_view text, TextSpan token, TextSpan content, std::string_view replacement,
-                    Splicer& splicer) {
-  if (text[token.begin] == '"') {
-    splicer.CopyTo(content.begin);
-    splicer.out().append(replacement);
-    splicer.SkipTo(content.end);
-  } else {
-    splicer.CopyTo(token.begin);
-    splicer.out().append("\"").append(replacement).append("\"");
-    splicer.SkipTo(token.end);
-  }
-}
-
-}  // namespace
 
 TextEdit RenameEntityName(std::string_view text, std::string_view from, std::string_view to) {
   TextEdit edit;

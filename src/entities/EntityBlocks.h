@@ -117,6 +117,27 @@ TextEdit SetKeyValue(std::string_view text, const BlockFilter& filter, std::stri
 // block stood. Blanks before the '{' on its line stay.
 TextEdit RemoveBlocks(std::string_view text, const BlockFilter& filter);
 
+// What an edit does to one block: removes it whole, or gives pairs new values
+// (`values`, per pair, nothing to keep one), deletes pairs (`deleted`, per
+// pair: the pair's line when it has the line to itself, else the pair) and
+// adds "KEY" "VALUE" lines after the last pair, as SetKeyValue adds one.
+// Keys and values given must pass WhyNotStorable().
+struct BlockChange {
+  bool remove = false;
+  std::vector<std::optional<std::string>> values;
+  std::vector<bool> deleted;
+  std::vector<std::pair<std::string, std::string>> inserted;
+};
+
+// Asked of every block, with `change` sized to its pairs and empty: fills in
+// what to change and says whether the block is one the edit applies to
+// (counted in `matched`).
+using BlockChanger = std::function<bool(std::string_view text, const EntityBlock& block, BlockChange& change)>;
+
+// Makes the changes `change` asks for, leaving every other byte as it was;
+// `changed` counts the blocks whose bytes changed.
+TextEdit ChangeBlocks(std::string_view text, const BlockChanger& change);
+
 // Adds the blocks of `addition` after the text's last block and the line end
 // right after it: `addition` from the first '{' that opens a block (closed or
 // not) through the '}' that closes its last block, its line ends turned into

@@ -414,5 +414,68 @@ TEST(BatchRealMapTest, DeleteAllDecalsKeepsEveryOtherEntityOfDeTw) {
   }
 }
 
+// An operator's nightly recipe over a folder of real maps: once into .ent
+// files beside them, then into the maps; the next night changes nothing and
+// says nothing.
+TEST(BatchRealMapTest, RecipeStripsWeaponsAddsSpawnsAndChangesTheSkyOnce) {
+  std::error_code error;
+  if (!fs::exists(test::kRealMapsDir, error)) GTEST_SKIP() << "no " << test::kRealMapsDir;
+  test::TempDir dir;
+  const fs::path maps = dir.File("maps");
+  const fs::path recipes = dir.File("recipes");
+  const fs::path ents = dir.File("ents");
+  for (const fs::path& folder : {maps, recipes, ents}) fs::create_directory(folder);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(test::kRealMapsDir)) {
+    if (entry.path().extension() != ".bsp") continue;
+    names.push_back(entry.path().filename().string());
+    WriteFileBytes((maps / names.back()).string(), ReadFileBytes(entry.path().string()));
+  }
+  ASSERT_GT(names.size(), 1U);
+  WriteFileBytes(
+      (recipes / "global_filters.cfg").string(),
+      "; every map\nfilter:\n{\n\t\"classname\" \"/^weapon_/\"\n}\n{\n\t\"classname\" \"game_player_equip\"\n}\n"
+      "modify:\n{\n\tmatch:\n\t{\n\t\t\"classname\" \"worldspawn\"\n\t}\n\treplace:\n\t{\n"
+      "\t\t\"skyname\" \"cx\"\n\t}\n\tinsert:\n\t{\n\t\t\"skyname\" \"cx\"\n\t}\n}\n");
+  WriteFileBytes((recipes / "de_tw.cfg").string(),
+                 "add:\n{ \"classname\" \"info_player_deathmatch\" \"origin\" \"-1024 512 36\" }\n"
+                 "{ \"classname\" \"info_player_start\" \"origin\" \"1024 512 36\" }\n");
+  const std::string tw = (maps / "de_tw.bsp").string();
+  const std::string spawnsBefore = RunArgs({"spawns", tw}).out;
+  const std::string twBefore = ReadFileBytes(tw);
+
+  const CliResult toEnt = RunArgs({"patch", maps.string(), "--recipes", recipes.string(), "--ent-out", ents.string()});
+  EXPECT_EQ(toEnt.status, 0) << toEnt.err;
+  EXPECT_TRUE(ReadFileBytes(tw) == twBefore) << "--ent-out wrote into the map";
+  std::vector<std::string> entFiles;
+  for (const std::string& name : names) entFiles.push_back((ents / fs::path(name).replace_extension(".ent")).string());
+  std::vector<std::string> check = {"check", "-q"};
+  check.insert(check.end(), entFiles.begin(), entFiles.end());
+  const CliResult checked = RunArgs(check);
+  EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
+
+  const CliResult patched = RunArgs({"patch", maps.string(), "--recipes", recipes.string()});
+  EXPECT_EQ(patched.status, 0) << patched.err;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string map = (maps / names[i]).string();
+    EXPECT_EQ(RunArgs({"export", map}).out, ReadFileBytes(entFiles[i])) << names[i];
+    EXPECT_EQ(RunArgs({"get", "skyname", map, "--class", "worldspawn"}).out, map + "\t0\tworldspawn\tcx\n");
+    EXPECT_FALSE(Has(RunArgs({"count", map}).out, "\tweapon_")) << names[i];
+  }
+  const auto spawns = [](const std::string& line, int column) {
+    std::istringstream fields(line);
+    std::string field;
+    for (int i = 0; i <= column; ++i) std::getline(fields, field, '\t');
+    return std::stoi(field);
+  };
+  const std::string spawnsAfter = RunArgs({"spawns", tw}).out;
+  EXPECT_EQ(spawns(spawnsAfter, 1), spawns(spawnsBefore, 1) + 1);
+  EXPECT_EQ(spawns(spawnsAfter, 2), spawns(spawnsBefore, 2) + 1);
+
+  const CliResult again = RunArgs({"patch", "--quiet", maps.string(), "--recipes", recipes.string()});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out + again.err, "");
+}
+
 }  // namespace
 }  // namespace lw
