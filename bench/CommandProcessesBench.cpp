@@ -3,8 +3,12 @@
 // run: `export` and `check` of a 64 MiB map with a 4 MiB entity lump, and
 // `check` of that text alone, against `cat` of the map; `import` of a changed
 // 4 MiB text into the map against `dd bs=4M conv=fsync` of it; `find` over a
-// folder of 200 copies of de_tw.bsp against `cat` of the folder. The page
-// cache is warm in all of them. Some runs also report peak resident memory.
+// folder of 200 copies of de_tw.bsp against `cat` of the folder, and `spawns`
+// and `check` over that folder; `patch` of a 20-rule recipe over 1,000 made
+// maps against `delete-all` over the same maps, each on maps restored
+// before the run; `rename` in a 2 MiB text against one `export` of its map.
+// The page cache is warm in all of them. Some runs also report peak resident
+// memory.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -32,6 +36,36 @@ constexpr size_t kMapBytes = size_t{64} << 20U;
 constexpr size_t kEntityBytes = size_t{4} << 20U;
 constexpr size_t kTextureBytes = size_t{6} << 20U;
 constexpr int kFolderCopies = 200;
+constexpr int kPatchedMaps = 1000;
+constexpr size_t kRenameTextBytes = size_t{2} << 20U;
+
+// Twenty rules of the kinds operators keep: filters exact and by pattern,
+// spawns added, values replaced, keys deleted and inserted.
+constexpr const char* kRecipe = R"(; the bench's recipe
+filter:
+{ "classname" "infodecal" }
+{ "classname" "armoury_entity" "item" "/^(10|11|19)$/" }
+{ "classname" "/^weapon_/" }
+{ "classname" "game_player_equip" }
+{ "classname" "ambient_generic" "message" "/wind[0-9]/" }
+{ "classname" "hostage_entity" "angles" "0 90 0" }
+add:
+{ "classname" "info_player_deathmatch" "origin" "-1024 512 36" "angles" "0 90 0" }
+{ "classname" "info_player_start" "origin" "1024 512 36" "angles" "0 270 0" }
+{ "classname" "info_target" "targetname" "server_marker" "origin" "0 0 0" }
+{ "classname" "env_fog" "rendercolor" "128 128 128" }
+modify:
+{ match: { "classname" "worldspawn" } replace: { "skyname" "space" } delete: { "MaxRange" "" } insert: { "_note" "patched" } }
+{ match: { "classname" "light" } replace: { "style" "1" } }
+{ match: { "classname" "func_door" } replace: { "speed" "200" } }
+{ match: { "classname" "func_buyzone" "team" "2" } delete: { "team" "" } }
+{ match: { "classname" "/^info_player_/" } insert: { "_spawn" "1" } }
+{ match: { "classname" "armoury_entity" } replace: { "count" "2" } }
+{ match: { "classname" "ambient_generic" } delete: { "health" "10" } }
+{ match: { "classname" "hostage_entity" } replace: { "model" "models/hostage.mdl" } }
+{ match: { "classname" "func_bomb_target" } insert: { "_site" "yes" } }
+{ match: { "classname" "info_target" } insert: { "_marker" "1" } }
+)";
 
 // Runs `args` with standard output (and error) on /dev/null, waits for it
 // and returns the seconds it took. An exit status above `allowedStatus`
@@ -100,6 +134,38 @@ struct BenchFiles {
     }
     ddCopy = (root / "dd_copy.bsp").string();
 
+    // The maps the recipe changes, kept as made in a folder of their own to be
+    // copied back before each run.
+    patchMaps = (root / "patched").string();
+    pristineMaps = (root / "pristine").string();
+    fs::create_directory(patchMaps);
+    fs::create_directory(pristineMaps);
+    for (int i = 0; i < kPatchedMaps; ++i) {
+      const std::string made = lw::mapwriter::WriteMap(lw::mapwriter::MakeMapContents(
+          lw::mapwriter::MakeEntityText(120, static_cast<std::uint32_t>(i)), 1, 48 << 10, 8 << 10));
+      const std::string name = "de_made_" + std::to_string(1000 + i) + ".bsp";
+      std::ofstream(fs::path(pristineMaps) / name, std::ios::binary)
+          .write(made.data(), static_cast<std::streamsize>(made.size()));
+    }
+    recipe = (root / "bench.cfg").string();
+    std::ofstream(recipe, std::ios::binary) << kRecipe;
+
+    // A 2 MiB text whose door is renamed back and forth.
+    renameMap = (root / "de_rename.bsp").string();
+    int doors = 1000;
+    std::string renameText = lw::mapwriter::MakeEntityText(doors);
+    doors = static_cast<int>(static_cast<double>(doors) * static_cast<double>(kRenameTextBytes) /
+                             static_cast<double>(renameText.size()));
+    renameText = lw::mapwriter::MakeEntityText(doors);
+    const size_t named = renameText.find("\"targetname\" \"door_");
+    if (named == std::string::npos) throw std::runtime_error("the made text has no door");
+    const size_t nameStart = named + std::string("\"targetname\" \"").size();
+    doorName = renameText.substr(nameStart, renameText.find('"', nameStart) - nameStart);
+    const std::string renameBytes =
+        lw::mapwriter::WriteMap(lw::mapwriter::MakeMapContents(renameText, 1, 8 << 20, 1 << 20));
+    std::ofstream(renameMap, std::ios::binary)
+        .write(renameBytes.data(), static_cast<std::streamsize>(renameBytes.size()));
+
     folder = (root / "maps").string();
     fs::create_directory(folder);
     const fs::path source = fs::path(LUMPWRIGHT_REAL_MAPS_DIR) / "de_tw.bsp";
@@ -124,6 +190,11 @@ struct BenchFiles {
   std::string ddCopy;
   std::string folder;
   std::vector<std::string> folderMaps;
+  std::string patchMaps;
+  std::string pristineMaps;
+  std::string recipe;
+  std::string renameMap;
+  std::string doorName;
 };
 
 BenchFiles& Files() {
@@ -181,6 +252,56 @@ void BM_FindFolder(benchmark::State& state) {
   TimeProcess(state, {LUMPWRIGHT_CLI, "find", "info_player_start", Files().folder}, true);
 }
 
+// Spawns and links are read from every map of the folder; the made maps of
+// another bench are not in it.
+void BM_SpawnsFolder(benchmark::State& state) { TimeProcess(state, {LUMPWRIGHT_CLI, "spawns", Files().folder}, true); }
+
+void BM_CheckFolder(benchmark::State& state) {
+  TimeProcess(state, {LUMPWRIGHT_CLI, "check", "-q", Files().folder}, true);
+}
+
+// The made maps as they were made, before each timed run.
+void RestorePatchMaps() {
+  for (const auto& entry : fs::directory_iterator(Files().pristineMaps)) {
+    fs::copy_file(entry.path(), fs::path(Files().patchMaps) / entry.path().filename(),
+                  fs::copy_options::overwrite_existing);
+  }
+}
+
+void TimeOnRestoredMaps(benchmark::State& state, const std::vector<std::string>& args) {
+  RestorePatchMaps();
+  Run(args);
+  for (auto _ : state) {
+    RestorePatchMaps();
+    state.SetIterationTime(Run(args));
+  }
+}
+
+void BM_DeleteAllMadeMaps(benchmark::State& state) {
+  TimeOnRestoredMaps(state, {LUMPWRIGHT_CLI, "delete-all", "infodecal", Files().patchMaps});
+}
+
+void BM_PatchMadeMaps(benchmark::State& state) {
+  TimeOnRestoredMaps(state, {LUMPWRIGHT_CLI, "patch", Files().patchMaps, "--recipe", Files().recipe});
+}
+
+void BM_ExportRenameMap(benchmark::State& state) {
+  TimeProcess(state, {LUMPWRIGHT_CLI, "export", Files().renameMap}, false);
+}
+
+// Each run renames the door back, so that every one writes.
+void BM_RenameMap(benchmark::State& state) {
+  const std::string& name = Files().doorName;
+  const std::string other = name + "_renamed";
+  bool forth = true;
+  const auto rename = [&] {
+    forth = !forth;
+    return Run({LUMPWRIGHT_CLI, "rename", forth ? other : name, forth ? name : other, Files().renameMap});
+  };
+  rename();
+  for (auto _ : state) state.SetIterationTime(rename());
+}
+
 BENCHMARK(BM_CatMap)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(5)->Iterations(10);
 BENCHMARK(BM_CliVersion)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(5)->Iterations(10);
 BENCHMARK(BM_ExportMap)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(5)->Iterations(10);
@@ -190,6 +311,12 @@ BENCHMARK(BM_DdMap)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions
 BENCHMARK(BM_ImportMap)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(5)->Iterations(5);
 BENCHMARK(BM_CatFolder)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(5)->Iterations(5);
 BENCHMARK(BM_FindFolder)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(5)->Iterations(5);
+BENCHMARK(BM_SpawnsFolder)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(5)->Iterations(5);
+BENCHMARK(BM_CheckFolder)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(5)->Iterations(5);
+BENCHMARK(BM_DeleteAllMadeMaps)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(3)->Iterations(3);
+BENCHMARK(BM_PatchMadeMaps)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(3)->Iterations(3);
+BENCHMARK(BM_ExportRenameMap)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(5)->Iterations(10);
+BENCHMARK(BM_RenameMap)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(5)->Iterations(10);
 
 }  // namespace
 

@@ -28,6 +28,13 @@ done
 printf '\000{\r\n"classname" "infodecal"\r\n"texture" "{target"\r\n}\r\n' > "$work/seeds-text/decal"
 printf '\001\005\000light{\n"classname" "light"\n}\n{\n"a" "b"\n}\n' > "$work/seeds-text/light"
 
+# A recipe (its length in the first two bytes) before a text; a pattern's
+# length in the first byte before the pattern and a value.
+mkdir -p "$work/seeds-recipe" "$work/seeds-pattern"
+printf '\076\000filter:\n{ "classname" "/^weapon_/" }\nmodify:\n{ match: { "a" "1" } insert: { "b" "2" } }{\n"classname" "weapon_ak47"\n}\n{\n"a" "1"\n}\n' \
+  > "$work/seeds-recipe/filter-modify"
+printf '\010^(a|b)*cabababc' > "$work/seeds-pattern/alternation"
+
 run_target() {
   local target=$1 seeds=$2
   local corpus="$work/corpus-$target"
@@ -54,4 +61,6 @@ run_target FuzzLoadMap "$work/seeds-maps" || status=1
 run_target FuzzSaveRoundTrip "$work/seeds-roundtrip" || status=1
 run_target FuzzLumpText "$work/seeds-text" || status=1
 run_target FuzzEntitySearch "$work/seeds-text" || status=1
+run_target FuzzPatchRecipe "$work/seeds-recipe" || status=1
+run_target FuzzValuePattern "$work/seeds-pattern" || status=1
 exit $status

@@ -506,7 +506,7 @@ const std::vector<Command>& Commands() {
        RunCount},
       {"spawns",
        "MAP... [--json]",
-       "MAP<TAB>T<TAB>CT<TAB>VIP<TAB>MODES: each team's spawns and what the game plays on the map",
+       "MAP<TAB>T<TAB>CT<TAB>VIP<TAB>MODES: each team's spawns and the modes the map plays",
        1,
        kAnyNumber,
        {{"--json", false}},
@@ -518,7 +518,7 @@ const std::vector<Command>& Commands() {
        kAnyNumber,
        {{"--class", true}, {"--where", true}},
        RunGet},
-      {"set", "KEY VALUE MAP... [--class NAME] [--where KEY=VALUE]...",
+      {"set", "KEY VALUE MAP... [--class NAME]... [--where KEY=VALUE]...",
        "set KEY in each matching block, adding it where missing", 3, kAnyNumber,
        WriteOptionsAnd({{"--class", true}, {"--where", true}, {"--expect-change", false}}), RunSet},
       {"remove", "MAP... --class NAME... [--where KEY=VALUE]...", "remove the matching blocks whole", 1, kAnyNumber,
@@ -539,7 +539,7 @@ const std::vector<Command>& Commands() {
        "Delete All and Save, as in the editor (STRING anywhere in a block)", 2, kAnyNumber, kWriteOptions,
        RunDeleteAll},
       {"check",
-       "MAP|FILE|-... [--max-entities N] [--json]",
+       "MAP|FILE|-... [--max-entities N] [--max-players N] [--json]",
        "what the game will refuse or cut: PATH:LINE:COLUMN: error|warning: ...",
        1,
        kAnyNumber,
@@ -594,8 +594,9 @@ void PrintHelp(std::ostream& out) {
   out << "\nA MAP may be a folder: it stands for every map the editor lists there.\n"
       << "--class and --where match exactly and case-sensitively, as the engine reads keys;\n"
       << "find and delete-all match STRING anywhere in a block, as the editor does.\n"
-      << "set, remove, add and import --exact change only the bytes they must; a map whose\n"
-      << "text would stay the same is not written.\n"
+      << "set, remove, rename, patch, add and import --exact change only the bytes they\n"
+      << "must; a map whose text would stay the same is not written.\n"
+      << "patch recipes match values exactly, or as a pattern between slashes: /^weapon_/.\n"
       << "Writing commands refuse a text with errors (see check) unless --force is given;\n"
       << "--max-entities N sets the entity limit (default 1200); --dry-run writes nothing,\n"
       << "prints what would change (a unified diff; for delete-all the blocks) and still\n"

@@ -454,6 +454,9 @@ int RunPatch(Invocation& call) {
                                                                         : "failed";
         report.diff = std::move(diff);
         patched.push_back(std::move(report));
+        // Standard output holds the document alone, which says what each
+        // map's messages would; failures still go to standard error.
+        if (json && outcome.state != MapOutcome::State::kFailed) (void)store.Messages().TakePending();
         return outcome;
       });
   if (!json) return status;

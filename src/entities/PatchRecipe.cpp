@@ -273,7 +273,8 @@ PairSet PairsOf(std::string_view text, const EntityBlock& block) {
 
 std::string BlockText(const RecipeBlock& block) {
   std::string text = "{\n";
-  for (const RecipePair& pair : block) text.append("\"").append(pair.key).append("\" \"").append(pair.value).append("\"\n");
+  for (const RecipePair& pair : block)
+    text.append("\"").append(pair.key).append("\" \"").append(pair.value).append("\"\n");
   return text.append("}\n");
 }
 

@@ -125,10 +125,19 @@ class Parser {
         out.push_back(SetStep(any));
         return true;
       }
-      case '^': ++at_; out.push_back({Op::kStart}); return true;
-      case '$': ++at_; out.push_back({Op::kEnd}); return true;
+      case '^':
+        ++at_;
+        out.push_back({Op::kStart});
+        return true;
+      case '$':
+        ++at_;
+        out.push_back({Op::kEnd});
+        return true;
       case '\\': return Escape(out);
-      default: ++at_; out.push_back(ByteStep(static_cast<unsigned char>(c))); return true;
+      default:
+        ++at_;
+        out.push_back(ByteStep(static_cast<unsigned char>(c)));
+        return true;
     }
   }
 

@@ -90,6 +90,9 @@ class JsonOutputTest : public ::testing::Test {
     test::WriteFileBytes(dir_.Path() / "quote.ent",
                          "{\n\"classname\" \"worldspawn\"\n\"wad\" \"caf\xE9\"\n}\n{\n\"classname\" "
                          "\"info_target\"\n\"origin\" \"1 2\n}\n");
+    test::WriteFileBytes(
+        dir_.Path() / "sky.cfg",
+        "modify:\n{ match: { \"classname\" \"worldspawn\" } replace: { \"message\" \"caf\xE9!\" } }\n");
     test::WriteFileBytes(dir_.Path() / "no_world.bsp",
                          MapWithText("{\n\"classname\" \"info_target\"\n\"message\" \"caf\xE9 and more text\"\n}\n"));
   }
@@ -124,6 +127,12 @@ TEST_F(JsonOutputTest, DocumentsCarryTheBytesOfTheTextOutput) {
        1},
       {"check of a map with an error", {"check", Map("no_world.bsp")}, {"utf-8"}, 1},
       {"check of a real map with 8-bit text", {"check", Real("zm_nuke_uac_remake_beta2.bsp")}, {"utf-8"}},
+      {"patch's dry run with its diff",
+       {"patch", "--recipe", Map("sky.cfg"), "--dry-run", Map("a_latin1.bsp")},
+       {"latin-1"}},
+      {"patch that changes nothing",
+       {"patch", "--recipe", Map("sky.cfg"), "--dry-run", Map("no_world.bsp")},
+       {"utf-8"}},
   };
   for (const JsonRow& row : rows) {
     SCOPED_TRACE(row.label);
@@ -194,6 +203,16 @@ TEST_F(JsonOutputTest, DocumentsCarryTheBytesOfTheTextOutput) {
         EXPECT_EQ(lump["length"], Le32(bytes, 8 + 8 * i));
         EXPECT_NE(text.out.find(" " + lump["name"].get<std::string>() + " "), std::string::npos);
       }
+    } else if (command == "patch") {
+      ASSERT_EQ(document["maps"].size(), 1u);
+      const Json& map = document["maps"][0];
+      EXPECT_EQ(map["encoding"], row.encodings[0]);
+      EXPECT_EQ(Bytes(map["path"], map["encoding"]), operand);
+      const std::string diff = map.contains("diff") ? Bytes(map["diff"], map["encoding"]) : std::string();
+      // The text output is the diff and the map's message.
+      EXPECT_EQ(text.out.substr(0, diff.size()), diff);
+      EXPECT_EQ(map["state"], diff.empty() ? "unchanged" : "changed");
+      EXPECT_EQ(map["modified"], diff.empty() ? 0 : 1);
     } else if (command == "list") {
       EXPECT_EQ(document["encoding"], row.encodings[0]);
       EXPECT_EQ(Bytes(document["folder"], document["encoding"]), operand);

@@ -119,23 +119,20 @@ TEST(PatchRecipeTest, AppliesEachSectionAndChangesNothingTheSecondTime) {
   const std::string text = std::string(kWorld) + kAk + kEquip + kSpawn;
   const std::vector<RecipeCase> cases = {
       {"filter: exact and pattern; the equipment that names a weapon stays",
-       "; strip weapons\nfilter:\n{\n\t\"classname\" \"/^weapon_/\"\n}\n",
-       text,
-       std::string(kWorld) + kEquip + kSpawn},
+       "; strip weapons\nfilter:\n{\n\t\"classname\" \"/^weapon_/\"\n}\n", text, std::string(kWorld) + kEquip + kSpawn},
       {"remove: with every pair needed; a comment after a pair",
-       "remove:\n{ \"classname\" \"weapon_ak47\" \"origin\" \"1 1 1\" }\n{\n\"classname\" \"game_player_equip\" // all\n}",
-       text,
-       std::string(kWorld) + kAk + kSpawn},
+       "remove:\n{ \"classname\" \"weapon_ak47\" \"origin\" \"1 1 1\" }\n{\n\"classname\" \"game_player_equip\" // "
+       "all\n}",
+       text, std::string(kWorld) + kAk + kSpawn},
       {"add, in the text's own line ends, once though given twice",
        "add:\n{\n\"classname\" \"info_target\"\n}\n{ \"classname\" \"info_target\" }\n",
        "{\r\n\"classname\" \"worldspawn\"\r\n}\r\n",
        "{\r\n\"classname\" \"worldspawn\"\r\n}\r\n{\r\n\"classname\" \"info_target\"\r\n}\r\n"},
       {"add of a block that is there, its keys in another order",
-       "add:\n{ \"origin\" \"0 0 64\" \"classname\" \"info_player_deathmatch\" }",
-       text,
-       text},
+       "add:\n{ \"origin\" \"0 0 64\" \"classname\" \"info_player_deathmatch\" }", text, text},
       {"modify: replace only keys there, delete any value, delete a value given, insert what lacks",
-       "modify:\n{\n match:\n {\n  \"classname\" \"worldspawn\"\n }\n replace:\n {\n  \"skyname\" \"cx\"\n  \"wad\" \"x.wad\"\n"
+       "modify:\n{\n match:\n {\n  \"classname\" \"worldspawn\"\n }\n replace:\n {\n  \"skyname\" \"cx\"\n  \"wad\" "
+       "\"x.wad\"\n"
        " }\n delete:\n {\n  \"MaxRange\" \"\"\n }\n insert:\n {\n  \"_note\" \"patched\"\n  \"skyname\" \"cx\"\n }\n}\n"
        "modify:\n{ match: { \"classname\" \"/^info_/\" } delete: { \"origin\" \"1 1 1\" } }\n",
        text,
@@ -153,7 +150,8 @@ TEST(PatchRecipeTest, AppliesEachSectionAndChangesNothingTheSecondTime) {
        "{\n\"classname\" \"light\"\n\"style\" \"1\"\n\"style\" \"2\"\n\"classname\" \"x\"\n}\n{\n\"classname\" "
        "\"x\"\n\"classname\" \"light\"\n\"style\" \"2\"\n}\n",
        "{\n\"classname\" \"x\"\n\"classname\" \"light\"\n\"style\" \"2\"\n}\n"},
-      {"a pair sharing the brace's line", "modify:\n{ match: { \"a\" \"1\" } delete: { \"b\" \"\" } insert: { \"c\" \"3\" } }",
+      {"a pair sharing the brace's line",
+       "modify:\n{ match: { \"a\" \"1\" } delete: { \"b\" \"\" } insert: { \"c\" \"3\" } }",
        "{ \"a\" \"1\" \"b\" \"2\" }\n", "{ \"a\" \"1\" \n\"c\" \"3\"\n}\n"},
       {"a block before any section", "{ \"a\" \"b\" }", text, "1: a block before any section header"},
       {"an unknown section", "filter:\n{ \"a\" \"b\" }\nfilters:\n", text, "3: unknown section 'filters:'"},
@@ -161,8 +159,10 @@ TEST(PatchRecipeTest, AppliesEachSectionAndChangesNothingTheSecondTime) {
       {"a block not closed", "add:\n{\n\"a\" \"b\"\n", text, "4: the block opened on line 2 is not closed"},
       {"a quote not closed", "add:\n{\n\"a\" \"b\n}\n", text, "3: a '\"' not closed on its line"},
       {"an empty filter", "filter:\n\n{\n}\n", text, "3: an empty filter block would remove every block"},
-      {"a modify without match:", "modify:\n{\n replace: { \"a\" \"b\" }\n}\n", text, "2: a modify block without match:"},
-      {"match: outside a modify block", "match:\n{ \"a\" \"b\" }\n", text, "1: 'match:' stands outside a modify: block"},
+      {"a modify without match:", "modify:\n{\n replace: { \"a\" \"b\" }\n}\n", text,
+       "2: a modify block without match:"},
+      {"match: outside a modify block", "match:\n{ \"a\" \"b\" }\n", text,
+       "1: 'match:' stands outside a modify: block"},
       {"a pattern refused", "filter:\n{\n\"classname\" \"/(?!x)/\"\n}\n", text, "3: the pattern /(?!x)/: only (?: )"},
   };
   for (const RecipeCase& c : cases) {
