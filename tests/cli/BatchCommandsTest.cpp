@@ -248,6 +248,12 @@ TEST_F(BatchTest, DryRunAndMapsWithoutAMatchAreNotWritten) {
 }
 
 TEST_F(BatchTest, AFailingMapIsReportedAndTheOthersAreStillDone) {
+  // How the system says a file is read-only.
+#if defined(_WIN32)
+  const char* const kReadOnlyWords = "its read-only attribute is set";
+#else
+  const char* const kReadOnlyWords = "mode 0444";
+#endif
   struct Row {
     std::string fault;
     std::function<void(const std::string&)> spoil;
@@ -262,7 +268,8 @@ TEST_F(BatchTest, AFailingMapIsReportedAndTheOthersAreStillDone) {
                          fs::perm_options::remove);
        },
        "b_middle.bsp: error: 2 entities containing the string \"info_player_start\" were deleted. Error saving the "
-       "file: b_middle.bsp. (the map is read-only (mode 0444))\n"},
+       "file: b_middle.bsp. (the map is read-only (" +
+           std::string(kReadOnlyWords) + "))\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.fault);
