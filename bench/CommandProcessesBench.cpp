@@ -296,7 +296,8 @@ void BM_RenameMap(benchmark::State& state) {
   bool forth = true;
   const auto rename = [&] {
     forth = !forth;
-    return Run({LUMPWRIGHT_CLI, "rename", forth ? other : name, forth ? name : other, Files().renameMap});
+    return Run({LUMPWRIGHT_CLI, "rename", "--max-entities", "100000", forth ? other : name, forth ? name : other,
+                Files().renameMap});
   };
   rename();
   for (auto _ : state) state.SetIterationTime(rename());

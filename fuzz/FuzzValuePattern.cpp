@@ -16,12 +16,13 @@ constexpr std::string_view kPatternBytes = "ab_.()|*+?[]^$\\{},12dwsbB-:";
 // No line ends: "." leaves out "\r" in std::regex and not here.
 constexpr std::string_view kValueBytes = "ab_ 1-B";
 
-// std::regex backtracks: quantifiers nested three deep take it minutes on a
-// short value, so the comparison keeps to two.
+// std::regex backtracks: quantifiers nested three deep, or a count over a
+// group that matches empty in two ways ("(|){22}"), take it minutes on a
+// short value, so the comparison keeps to two quantifiers and no counts.
 bool TooSlowForTheReference(std::string_view pattern) {
   size_t quantifiers = 0;
-  for (const char c : pattern) quantifiers += (c == '*' || c == '+' || c == '?' || c == '{') ? 1 : 0;
-  return quantifiers > 2;
+  for (const char c : pattern) quantifiers += (c == '*' || c == '+' || c == '?') ? 1 : 0;
+  return quantifiers > 2 || pattern.find('{') != std::string_view::npos;
 }
 
 bool DiffersOnPurpose(std::string_view pattern) {

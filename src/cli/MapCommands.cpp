@@ -381,11 +381,12 @@ int RunPatch(Invocation& call) {
   BatchEditor lister(false, false);
   const ExpandedMaps maps = ExpandMaps(call, lister, 0);
   // Every recipe is read before the first map is touched.
-  std::map<std::string, PatchRecipe> recipes;  // a map's file name -> its recipe
+  // A map's file name -> its recipe; one for all of them with --recipe.
+  std::map<std::string, PatchRecipe> recipes;
+  std::optional<PatchRecipe> forEvery;
   if (recipeFile != nullptr) {
-    std::optional<PatchRecipe> recipe = ReadRecipe(*recipeFile, call);
-    if (!recipe) return kExitFailure;
-    for (const BatchMap& map : maps.maps) recipes[map.name.Str()] = *recipe;
+    forEvery = ReadRecipe(*recipeFile, call);
+    if (!forEvery) return kExitFailure;
   } else {
     const std::filesystem::path folder(*recipeFolder);
     PatchRecipe global;
@@ -414,7 +415,7 @@ int RunPatch(Invocation& call) {
         std::string diff;
         std::string& output = json ? diff : out;
         const MapOutcome outcome = [&] {
-          const PatchRecipe& recipe = recipes[map.name.Str()];
+          const PatchRecipe& recipe = forEvery ? *forEvery : recipes[map.name.Str()];
           if (recipe.Empty()) return store.Unchanged("no recipe for this map", false);
           const PatchResult result = ApplyPatchRecipe(text, recipe);
           report.removed = result.removed;

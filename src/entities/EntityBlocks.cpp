@@ -364,6 +364,7 @@ TextEdit ChangeBlocks(std::string_view text, const BlockChanger& change) {
   std::vector<std::pair<std::string_view, std::string_view>> inserted;
   BlockReader(text).Run([&](const EntityBlock& block) {
     wanted.remove = false;
+    wanted.replacement.reset();
     wanted.values.assign(block.pairs.size(), std::nullopt);
     wanted.deleted.assign(block.pairs.size(), false);
     wanted.inserted.clear();
@@ -372,6 +373,14 @@ TextEdit ChangeBlocks(std::string_view text, const BlockChanger& change) {
     if (wanted.remove) {
       splicer.CopyTo(block.open);
       splicer.SkipTo(AfterLineEnd(text, block.close));
+      ++edit.changed;
+      return;
+    }
+    if (wanted.replacement) {
+      if (*wanted.replacement == text.substr(block.open, block.close + 1 - block.open)) return;
+      splicer.CopyTo(block.open);
+      splicer.out().append(*wanted.replacement);
+      splicer.SkipTo(block.close + 1);
       ++edit.changed;
       return;
     }

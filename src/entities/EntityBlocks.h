@@ -117,13 +117,17 @@ TextEdit SetKeyValue(std::string_view text, const BlockFilter& filter, std::stri
 // block stood. Blanks before the '{' on its line stay.
 TextEdit RemoveBlocks(std::string_view text, const BlockFilter& filter);
 
-// What an edit does to one block: removes it whole, or gives pairs new values
+// What an edit does to one block: removes it whole, puts other bytes in its
+// place, or gives pairs new values
 // (`values`, per pair, nothing to keep one), deletes pairs (`deleted`, per
 // pair: the pair's line when it has the line to itself, else the pair) and
 // adds "KEY" "VALUE" lines after the last pair, as SetKeyValue adds one.
 // Keys and values given must pass WhyNotStorable().
 struct BlockChange {
   bool remove = false;
+  // The block's bytes from its '{' through its '}' in place of the pair
+  // changes, when set.
+  std::optional<std::string> replacement;
   std::vector<std::optional<std::string>> values;
   std::vector<bool> deleted;
   std::vector<std::pair<std::string, std::string>> inserted;

@@ -278,15 +278,27 @@ std::string BlockText(const RecipeBlock& block) {
   return text.append("}\n");
 }
 
+// The modifies in their order, each over what the ones before it left. Each
+// changes blocks one at a time, so the text is read once: a block that the
+// first modify to match changes goes through the rest on its own.
 std::string ApplyModifies(std::string text, const std::vector<RecipeModify>& modifies, size_t* modified) {
-  for (const RecipeModify& modify : modifies) {
-    TextEdit edit = ChangeBlocks(text, [&](std::string_view t, const EntityBlock& block, BlockChange& change) {
-      return ModifyBlock(modify, t, block, change);
-    });
-    if (modified != nullptr) *modified += edit.changed;
-    if (edit.changed > 0) text = std::move(edit.text);
-  }
-  return text;
+  if (modifies.empty()) return text;
+  TextEdit edit = ChangeBlocks(text, [&](std::string_view t, const EntityBlock& block, BlockChange& change) {
+    size_t first = 0;
+    while (first < modifies.size() && !HasAll(t, block, modifies[first].match)) ++first;
+    if (first == modifies.size()) return false;
+    std::string own(t.substr(block.open, block.close + 1 - block.open));
+    for (size_t i = first; i < modifies.size(); ++i) {
+      TextEdit step = ChangeBlocks(own, [&](std::string_view b, const EntityBlock& inner, BlockChange& innerChange) {
+        return ModifyBlock(modifies[i], b, inner, innerChange);
+      });
+      if (step.changed > 0) own = std::move(step.text);
+    }
+    change.replacement = std::move(own);
+    return true;
+  });
+  if (modified != nullptr) *modified += edit.changed;
+  return edit.changed > 0 ? std::move(edit.text) : text;
 }
 
 // The add blocks that are not in `text` yet, nor would be once the modifies

@@ -77,7 +77,7 @@ struct PatchResult {
   std::string text;
   size_t removed = 0;
   size_t added = 0;
-  size_t modified = 0;  // blocks whose bytes a modify changed (each counted once per modify)
+  size_t modified = 0;  // blocks whose bytes the modifies changed
 };
 
 // The text with the recipe applied; every byte it does not change stays.
