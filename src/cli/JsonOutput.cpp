@@ -126,6 +126,31 @@ std::string SpawnsJson(const std::vector<MapSpawns>& maps) {
   return Document(document);
 }
 
+std::string OutlineJson(const std::vector<MapOutline>& maps) {
+  Json list = Json::array();
+  for (const MapOutline& map : maps) {
+    Json object = BytesObject();
+    object["path"] = map.path;
+    Json rows = Json::array();
+    for (const OutlineRow& row : map.rows) {
+      Json entry = Json::object();
+      entry["block"] = row.block;
+      entry["line"] = row.line;
+      entry["offset"] = row.open;
+      entry["classname"] = row.className;
+      entry["targetname"] = row.targetname;
+      entry["origin"] = row.origin;
+      rows.push_back(std::move(entry));
+    }
+    object["entities"] = std::move(rows);
+    SetEncoding(object);
+    list.push_back(std::move(object));
+  }
+  Json document = Json::object();
+  document["maps"] = std::move(list);
+  return Document(document);
+}
+
 std::string PatchJson(const std::vector<MapPatch>& maps) {
   Json list = Json::array();
   for (const MapPatch& map : maps) {

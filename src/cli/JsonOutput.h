@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/CheckCommand.h"
+#include "entities/EntityOutline.h"
 #include "entities/MapModes.h"
 
 namespace lw {
@@ -67,6 +68,13 @@ struct MapSpawns {
   MapModes modes;
 };
 std::string SpawnsJson(const std::vector<MapSpawns>& maps);
+
+// The outline `entities` prints of one map.
+struct MapOutline {
+  std::string path;
+  std::vector<OutlineRow> rows;
+};
+std::string OutlineJson(const std::vector<MapOutline>& maps);
 
 // What `patch` did to one map: "changed", "unchanged" or "failed" (a dry
 // run's "changed": would change), with the blocks removed, added and

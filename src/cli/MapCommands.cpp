@@ -13,6 +13,7 @@
 #include "cli/JsonOutput.h"
 #include "cli/UnifiedDiff.h"
 #include "entities/EntityBlocks.h"
+#include "entities/EntityOutline.h"
 #include "entities/EntityText.h"
 #include "entities/MapModes.h"
 #include "entities/PatchRecipe.h"
@@ -208,6 +209,31 @@ int RunSpawns(Invocation& call) {
                               });
   if (!json) return status;
   const int written = WriteOut(call, SpawnsJson(found));
+  return status == kExitSuccess ? written : status;
+}
+
+int RunEntities(Invocation& call) {
+  const bool json = call.Has("--json");
+  BatchEditor lister(false, false);
+  const ExpandedMaps maps = ExpandMaps(call, lister, 0);
+  MapReader reader(true);
+  std::vector<MapOutline> outlines;
+  const int status = RunBatch(
+      call, maps, reader.Messages(), BatchKind::kReading, false, [&](const BatchMap& map, std::string& output) {
+        if (!reader.Load(map)) return MapOutcome::Failed();
+        MapOutline outline{map.Path().Str(), BuildOutline(StoredText(reader.Map()))};
+        if (!json) {
+          for (const OutlineRow& row : outline.rows) {
+            output += outline.path + '\t' + std::to_string(row.block) + '\t' + std::to_string(row.line) + '\t' +
+                      row.className + '\t' + row.targetname + '\t' + row.origin + '\n';
+          }
+        } else {
+          outlines.push_back(std::move(outline));
+        }
+        return MapOutcome{};
+      });
+  if (!json) return status;
+  const int written = WriteOut(call, OutlineJson(outlines));
   return status == kExitSuccess ? written : status;
 }
 

@@ -7,6 +7,7 @@ namespace lw {
 // The commands that read and edit a map's stored entity text directly, byte
 // for byte, with exact --class and --where matching; and the backups.
 int RunCount(Invocation& call);
+int RunEntities(Invocation& call);
 int RunSpawns(Invocation& call);
 int RunGet(Invocation& call);
 int RunSet(Invocation& call);

@@ -154,6 +154,13 @@ TEST(MapCommandsTest, OperatorCommandsOverAFolder) {
        "",
        false,
        "filter:\n{ classname \"x\" }\n"},
+      {"entities: the outline's rows, \"\\r\\n\" text alike",
+       {"entities", "F/b.bsp"},
+       0,
+       {"F/b.bsp\t0\t1\tworldspawn\t\t\nF/b.bsp\t1\t5\tgame_player_equip\tgame_player_equip\t\n"
+        "F/b.bsp\t2\t10\ttrigger_auto\t\t\nF/b.bsp\t3\t14\tinfo_player_deathmatch\t\t0 0 64\n"
+        "F/b.bsp\t4\t18\tinfo_player_deathmatch\t\t0 64 64\n"},
+       ""},
       {"set adds the key where missing",
        {"set", "angles", "0 0 0", "F/a.bsp", "--class", "info_player_deathmatch"},
        0,
