@@ -36,14 +36,13 @@ std::vector<OutlineRow> BuildOutline(std::string_view text) {
 
 size_t OutlineRowAt(const std::vector<OutlineRow>& rows, size_t offset) {
   // The first row that opens after the offset; the one before it holds it.
-  const auto after =
-      std::upper_bound(rows.begin(), rows.end(), offset, [](size_t at, const OutlineRow& row) { return at < row.open; });
+  const auto after = std::upper_bound(rows.begin(), rows.end(), offset,
+                                      [](size_t at, const OutlineRow& row) { return at < row.open; });
   if (after == rows.begin()) return rows.size();
   return static_cast<size_t>(after - rows.begin()) - 1;
 }
 
-std::vector<size_t> FilterOutline(std::string_view text, const std::vector<OutlineRow>& rows,
-                                  std::string_view needle) {
+std::vector<size_t> FilterOutline(std::string_view text, const std::vector<OutlineRow>& rows, std::string_view needle) {
   std::vector<size_t> shown;
   shown.reserve(rows.size());
   for (const OutlineRow& row : rows) {

@@ -15,10 +15,10 @@
 namespace lw {
 
 struct OutlineRow {
-  size_t block = 0;  // from 0, as `get` numbers blocks
-  size_t open = 0;   // the '{'
-  size_t close = 0;  // the '}'
-  size_t line = 0;   // of the '{'
+  size_t block = 0;       // from 0, as `get` numbers blocks
+  size_t open = 0;        // the '{'
+  size_t close = 0;       // the '}'
+  size_t line = 0;        // of the '{'
   std::string className;  // the first "classname", as the engine takes it
   std::string targetname;
   std::string origin;
@@ -33,8 +33,7 @@ size_t OutlineRowAt(const std::vector<OutlineRow>& rows, size_t offset);
 
 // The rows whose block has `needle` in a key or a value, byte for byte; all
 // of them for an empty needle. `text` is the one the rows were built from.
-std::vector<size_t> FilterOutline(std::string_view text, const std::vector<OutlineRow>& rows,
-                                  std::string_view needle);
+std::vector<size_t> FilterOutline(std::string_view text, const std::vector<OutlineRow>& rows, std::string_view needle);
 
 // Class -> rows of that class among `shown`, sorted by class; "" for blocks
 // without one.

@@ -195,6 +195,12 @@ class Parser {
   // `set` (`byte` set to -1).
   bool SetMember(ByteSet& set, int& byte) {
     const auto c = static_cast<unsigned char>(Peek());
+    // RE2 and PCRE read "[:digit:]" inside a set as a class, std::regex also
+    // "[.a.]" and "[=a=]": refused rather than taken for their bytes.
+    if (c == '[' && at_ + 1 < pattern_.size() &&
+        (pattern_[at_ + 1] == ':' || pattern_[at_ + 1] == '.' || pattern_[at_ + 1] == '=')) {
+      return Fail("POSIX classes such as [:digit:] are not supported (\\d, \\w and \\s are)");
+    }
     ++at_;
     if (c != '\\') {
       byte = c;

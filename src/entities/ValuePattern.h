@@ -15,9 +15,9 @@
 //   ( ) (?: ), |, * + ? {n} {n,} {n,m} and their lazy forms (*? ...),
 //   \d \D \w \W \s \S \t \n \r \f \v \xHH, a backslash before any
 //   punctuation, and a leading (?i) for ASCII case-insensitive matching.
-// Back-references, look-arounds and possessive quantifiers are refused with a
-// reason, not misread. Values are bytes in the map's code page: each byte is
-// one character, as the engine reads them.
+// Back-references, look-arounds, possessive quantifiers and POSIX classes
+// ([:digit:]) are refused with a reason, not misread. Values are bytes in the
+// map's code page: each byte is one character, as the engine reads them.
 
 #include <bitset>
 #include <cstdint>

@@ -56,8 +56,7 @@ TEST(EntityOutlineTest, TheCaretMarksTheBlockItIsInOrTheOneAbove) {
   const struct {
     size_t offset;
     size_t row;
-  } cases[] = {{0, 2}, {1, 0}, {5, 0}, {rows[0].close, 0}, {rows[0].close + 2, 0}, {rows[1].open, 1},
-               {text.size(), 1}};
+  } cases[] = {{0, 2}, {1, 0}, {5, 0}, {rows[0].close, 0}, {rows[0].close + 2, 0}, {rows[1].open, 1}, {text.size(), 1}};
   for (const auto& c : cases) EXPECT_EQ(OutlineRowAt(rows, c.offset), c.row) << c.offset;
   EXPECT_EQ(OutlineRowAt({}, 0), 0U);
 }
@@ -77,7 +76,9 @@ TEST(EntityOutlineTest, FilterAndCountsOverTwentyThousandBlocks) {
             "info_player_start " + std::to_string(expected["info_player_start"]));
   EXPECT_TRUE(FilterOutline(text, rows, "\" \"").empty());
   EXPECT_EQ(FilterOutline(text, rows, "speed").size(), expected["func_door"]);
-  EXPECT_EQ(rows.back().line, static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(rows.back().open), '\n')) + 1);
+  EXPECT_EQ(
+      rows.back().line,
+      static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(rows.back().open), '\n')) + 1);
 }
 
 }  // namespace

@@ -77,6 +77,7 @@ TEST(ValuePatternTest, RefusesWhatItCannotMatchFaithfully) {
       {"[z-a]", "out of order"},
       {"a{3,2}", "out of order"},
       {"\\x4", "two hex digits"},
+      {"[[:digit:]]", "POSIX classes"},
       {"a\\", "at the end"},
       {"(x{1000}){1000}", "too large"},
       {std::string(ValuePattern::kMaxNesting + 2, '(') + std::string(ValuePattern::kMaxNesting + 2, ')'),
