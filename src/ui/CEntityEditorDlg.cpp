@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "bsp/EntityTextFile.h"
+#include "entities/EntityBlockSearch.h"
 #include "entities/EntityCheck.h"
 #include "entities/EntityText.h"
 #include "platform/CodePage.h"
@@ -97,6 +98,7 @@ void CEntityEditorDlg::OnSelchangeMapList() {
     }
   }
   view_.SetStatusText(status);
+  view_.SetFindFeedback(CString());
   view_.Entities().SetModify(false);
   EndWaitCursor();
 }
@@ -241,7 +243,34 @@ const CString& CEntityEditorDlg::ReadSearchString() {
 void CEntityEditorDlg::FindStep() {
   const CString& needle = ReadSearchString();
   if (needle.IsEmpty()) return;
-  SelectNextBlock(view_.Entities(), needle.View(), SearchPosition, true);
+  EntityEdit& edit = view_.Entities();
+  std::optional<int> found;
+  if (SelectNextBlock(edit, needle.View(), SearchPosition, true)) {
+    int end = 0;
+    found.emplace();
+    edit.GetSel(*found, end);
+  }
+  if (view_.HasFindFeedback()) view_.SetFindFeedback(DescribeFind(edit.LiveText(), needle.View(), found));
+}
+
+CString DescribeFind(std::string_view text, std::string_view needle, std::optional<int> foundStart) {
+  // The blocks Find and Find Next step through from the top, up to the end
+  // (past it they start again at the top).
+  int count = 0;
+  int number = 0;
+  for (int position = 0; position <= static_cast<int>(text.size());) {
+    const std::optional<EntityBlockSpan> span = FindEntityBlock(needle, text, position);
+    if (!span) break;
+    ++count;
+    if (foundStart && span->start == *foundStart) number = count;
+    position = BlockSelectionEnd(text, span->end) + 1;
+  }
+  const std::string quoted = "\"" + std::string(needle) + "\"";
+  if (foundStart && number > 0) {
+    return CString("Block " + std::to_string(number) + " of " + std::to_string(count) + " containing " + quoted);
+  }
+  if (count == 0) return CString("No block contains " + quoted);
+  return CString("No more blocks contain " + quoted + " after the caret");
 }
 
 void CEntityEditorDlg::OnFind() {
@@ -319,6 +348,7 @@ void CEntityEditorDlg::ForgetMap() {
   edit.SetText(CString());
   edit.SetModify(false);
   view_.SetStatusText(kNoMapLoaded);
+  view_.SetFindFeedback(CString());
 }
 
 void CEntityEditorDlg::StoreMapFolder() { StoreString(settings_, kSettingsKey, kInstallPathValue, MapFolder); }

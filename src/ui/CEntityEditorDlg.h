@@ -2,6 +2,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include "bsp/CBspFile.h"
 #include "platform/CString.h"
@@ -121,5 +123,11 @@ class CEntityEditorDlg {
   // The save question has been answered at exit.
   bool closeConfirmed_ = false;
 };
+
+// What the line under the text says after Find or Find Next: "Block 3 of 14
+// containing "X"" for the block found at `foundStart` (its '{'), counting the
+// blocks Find and Find Next step through; else "No block contains "X"", or
+// "No more blocks contain "X" after the caret" when some lie before it.
+CString DescribeFind(std::string_view text, std::string_view needle, std::optional<int> foundStart);
 
 }  // namespace lw

@@ -23,6 +23,8 @@ class InMemoryMainWindowView : public MainWindowView {
   [[nodiscard]] CString MapListItem(int index) const override;
   void SetMapListSelection(int index) override { mapSelection = index; }
   void SetStatusText(const CString& text) override { statusText = text; }
+  [[nodiscard]] bool HasFindFeedback() const override { return hasFindFeedback; }
+  void SetFindFeedback(const CString& text) override { findFeedback = text; }
 
   [[nodiscard]] int SearchSelection() const override { return searchSelection; }
   [[nodiscard]] CString SearchItem(int index) const override;
@@ -46,6 +48,9 @@ class InMemoryMainWindowView : public MainWindowView {
   std::vector<CString> maps;
   int mapSelection = -1;
   CString statusText = "No Map Loaded";
+  // The command line's find steps through every block without the line.
+  bool hasFindFeedback = false;
+  CString findFeedback;
   std::vector<CString> searchItems;
   int searchSelection = -1;
   CString searchField;

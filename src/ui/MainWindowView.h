@@ -31,6 +31,11 @@ class MainWindowView {
 
   // Status label.
   virtual void SetStatusText(const CString& text) = 0;
+  // The line under the text that says what Find and Find Next found, when
+  // the window has one: counting the blocks takes a pass over the text,
+  // which a run of Find Next over every block should not pay each step.
+  [[nodiscard]] virtual bool HasFindFeedback() const = 0;
+  virtual void SetFindFeedback(const CString& text) = 0;
 
   // Search combo box.
   [[nodiscard]] virtual int SearchSelection() const = 0;  // -1 for none

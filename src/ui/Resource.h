@@ -43,6 +43,7 @@
 #define IDC_ENTITY_COMBO 1003
 #define IDC_SAVE 1005
 #define IDC_MAP_STATUS 1006
+#define IDC_FIND_FEEDBACK 1007
 
 // The type of a dialog's initialisation data (the search box's class names),
 // and its one command: add a string to a combo box.

@@ -546,6 +546,7 @@ TEST_F(EditorTest, DumpWriteFailureIsReported) {
 
 // Find, Find Next, Delete and Delete All on a loaded map, step by step.
 TEST_F(EditorTest, SearchStepsThroughTheBlocks) {
+  view.hasFindFeedback = true;
   Start();
   Choose("alpha.bsp");
   const std::string text = view.edit.GetText().Str();
@@ -555,18 +556,22 @@ TEST_F(EditorTest, SearchStepsThroughTheBlocks) {
   int s = 0;
   int e = 0;
 
+  const auto feedback = [this](const char* expected) { EXPECT_EQ(view.findFeedback, CString(expected)); };
   dlg->OnFind();
   view.edit.GetSel(s, e);
   EXPECT_EQ(s, first);
   EXPECT_EQ(view.edit.FocusCount(), 1);
+  feedback("Block 1 of 2 containing \"info_player_deathmatch\"");
   dlg->OnFindNext();
   view.edit.GetSel(s, e);
   EXPECT_EQ(s, second);
   EXPECT_EQ(e, secondEnd);
   EXPECT_EQ(dlg->GetSearchPosition(), secondEnd + 1);
+  feedback("Block 2 of 2 containing \"info_player_deathmatch\"");
   dlg->OnFindNext();  // past the end: starts again at the top
   view.edit.GetSel(s, e);
   EXPECT_EQ(s, first);
+  feedback("Block 1 of 2 containing \"info_player_deathmatch\"");
 
   dlg->OnDelete();
   EXPECT_EQ(dlg->GetSearchPosition(), first + 1);
@@ -574,6 +579,21 @@ TEST_F(EditorTest, SearchStepsThroughTheBlocks) {
   dlg->OnFindNext();
   view.edit.GetSel(s, e);
   EXPECT_EQ(e, static_cast<int>(view.edit.GetText().Size()));
+  feedback("Block 1 of 1 containing \"info_player_deathmatch\"");
+
+  // The world is the first block: after it, nothing more is found until the
+  // search passes the end.
+  view.TypeSearch("worldspawn");
+  dlg->OnFind();
+  feedback("Block 1 of 1 containing \"worldspawn\"");
+  dlg->OnFindNext();
+  feedback("No more blocks contain \"worldspawn\" after the caret");
+  view.TypeSearch("INFO_PLAYER_DEATHMATCH");
+  dlg->OnFind();
+  feedback("No block contains \"INFO_PLAYER_DEATHMATCH\"");
+  view.edit.SetModify(false);
+  Choose("Beta.BSP");
+  feedback("");
 
   view.TypeSearch("");
   const int before = dlg->GetSearchPosition();

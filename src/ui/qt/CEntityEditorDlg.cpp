@@ -199,6 +199,8 @@ void CEntityEditorDlg::CreateControls() {
   exit_ = MakeButton(this, LW_TEXT_EXIT);
   mapFolderLabel_ = MakeLabel(this, LW_TEXT_MAP_FOLDER);
   mapStatus_ = MakeLabel(this, LW_TEXT_MAP_STATUS);
+  findFeedback_ = MakeLabel(this, "");
+  findFeedback_->setTextFormat(Qt::PlainText);
   searchLabel_ = MakeLabel(this, LW_TEXT_SEARCH_LABEL);
   findNext_ = MakeButton(this, LW_TEXT_FIND_NEXT);
   mapFilesLabel_ = MakeLabel(this, LW_TEXT_MAP_FILES);
@@ -242,9 +244,9 @@ void CEntityEditorDlg::LayOut() {
   // group boxes take it; the other controls stay where the template puts them.
   const int grownX = std::max(0, width() - baseWidth);
   const int grownY = std::max(0, height() - baseHeight);
-  const auto place = [&units, top](QWidget* widget, int x, int y, int w, int h, int extraWidth = 0,
-                                   int extraHeight = 0) {
-    QRect rect = units.Rect(x, y, w, h).translated(0, top);
+  const auto place = [&units, top](QWidget* widget, int x, int y, int w, int h, int extraWidth = 0, int extraHeight = 0,
+                                   int down = 0) {
+    QRect rect = units.Rect(x, y, w, h).translated(0, top + down);
     rect.setWidth(rect.width() + extraWidth);
     rect.setHeight(rect.height() + extraHeight);
     widget->setGeometry(rect);
@@ -255,7 +257,8 @@ void CEntityEditorDlg::LayOut() {
   place(mapList_, 17, 90, 143, 297, 0, grownY);
   place(searchCombo_, 191, 50, 213, kComboHeight);
   place(find_, 417, 48, 50, 14);
-  place(entityEdit_, 191, 90, 332, 297, grownX, grownY);
+  place(entityEdit_, 191, 90, 332, 287, grownX, grownY);
+  place(findFeedback_, 191, 380, 332, 8, grownX, 0, grownY);
   place(delete_, 417, 65, 50, 14);
   place(deleteAll_, 473, 65, 50, 14);
   place(save_, 417, 27, 50, 14);
@@ -295,6 +298,7 @@ QWidget* CEntityEditorDlg::Control(int controlId) const {
     case IDC_ENTITY_COMBO: return searchCombo_;
     case IDC_SAVE: return save_;
     case IDC_MAP_STATUS: return mapStatus_;
+    case IDC_FIND_FEEDBACK: return findFeedback_;
     default: return nullptr;
   }
 }
@@ -357,6 +361,8 @@ void CEntityEditorDlg::SetMapListSelection(int index) {
 }
 
 void CEntityEditorDlg::SetStatusText(const CString& text) { mapStatus_->setText(ToDisplayString(text)); }
+
+void CEntityEditorDlg::SetFindFeedback(const CString& text) { findFeedback_->setText(ToDisplayString(text)); }
 
 int CEntityEditorDlg::SearchSelection() const { return searchTyped_ ? -1 : searchCombo_->currentIndex(); }
 

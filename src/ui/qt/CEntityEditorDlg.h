@@ -61,6 +61,8 @@ class CEntityEditorDlg final : public QDialog, public MainWindowView {
   [[nodiscard]] CString MapListItem(int index) const override;
   void SetMapListSelection(int index) override;
   void SetStatusText(const CString& text) override;
+  [[nodiscard]] bool HasFindFeedback() const override { return true; }
+  void SetFindFeedback(const CString& text) override;
   [[nodiscard]] int SearchSelection() const override;
   [[nodiscard]] CString SearchItem(int index) const override;
   [[nodiscard]] CString SearchFieldText() const override;
@@ -108,6 +110,7 @@ class CEntityEditorDlg final : public QDialog, public MainWindowView {
   QPushButton* exit_ = nullptr;
   QLabel* mapFolderLabel_ = nullptr;
   QLabel* mapStatus_ = nullptr;
+  QLabel* findFeedback_ = nullptr;
   QLabel* searchLabel_ = nullptr;
   QPushButton* findNext_ = nullptr;
   QLabel* mapFilesLabel_ = nullptr;

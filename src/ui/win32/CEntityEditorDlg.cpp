@@ -58,6 +58,7 @@ void CEntityEditorDlg::DoDataExchange() {
   entityEdit_.KeepCaretOnFocus();
   BindControl(IDC_ENTITY_COMBO, searchCombo_);
   BindControl(IDC_MAP_STATUS, mapStatus_);
+  BindControl(IDC_FIND_FEEDBACK, findFeedback_);
   BindControl(IDC_MAP_LIST, mapList_);
   BindControl(IDC_MAP_FOLDER, mapFolder_);
 }

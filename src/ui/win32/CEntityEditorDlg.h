@@ -46,6 +46,8 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   [[nodiscard]] CString MapListItem(int index) const override { return mapList_.GetText(index); }
   void SetMapListSelection(int index) override { mapList_.SetCurSel(index); }
   void SetStatusText(const CString& text) override { mapStatus_.SetText(text); }
+  [[nodiscard]] bool HasFindFeedback() const override { return true; }
+  void SetFindFeedback(const CString& text) override { findFeedback_.SetText(text); }
   [[nodiscard]] int SearchSelection() const override { return searchCombo_.GetCurSel(); }
   [[nodiscard]] CString SearchItem(int index) const override { return searchCombo_.GetLBText(index); }
   [[nodiscard]] CString SearchFieldText() const override { return searchCombo_.Text(); }
@@ -84,6 +86,7 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   EntityEditControl entityEdit_;
   ComboBoxControl searchCombo_;
   StaticControl mapStatus_;
+  StaticControl findFeedback_;
   ListBoxControl mapList_;
   EditControl mapFolder_;
   HICON icon_ = nullptr;
