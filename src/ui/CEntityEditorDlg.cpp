@@ -280,6 +280,26 @@ void CEntityEditorDlg::OnFind() {
 
 void CEntityEditorDlg::OnFindNext() { FindStep(); }
 
+void CEntityEditorDlg::OnFocusSearch() { view_.FocusSearch(); }
+
+void CEntityEditorDlg::OnRefreshMapList() {
+  view_.ResetMapList();
+  chosenIndex_ = -1;
+  for (const DirectoryEntry& entry : ListDirectory(MapFolder + kMapPattern)) {
+    if (!entry.isDirectory) view_.AddMap(entry.name);
+  }
+  if (MapName.IsEmpty()) return;
+  for (int i = 0;; ++i) {
+    const CString item = view_.MapListItem(i);
+    if (item.IsEmpty()) break;
+    if (item == MapName) {
+      chosenIndex_ = i;
+      view_.SetMapListSelection(i);
+      break;
+    }
+  }
+}
+
 void CEntityEditorDlg::OnDelete() { DeleteSelection(view_.Entities(), SearchPosition); }
 
 void CEntityEditorDlg::OnDeleteAll() {

@@ -53,7 +53,13 @@ class CEntityEditorDlg {
   ChangesOutcome AskSaveChanges(bool canCancel = true);
   void OnSave();
 
+  // F5: the folder listed again (a map added or removed meanwhile); the map
+  // shown stays chosen while it is listed, with its text and edits.
+  void OnRefreshMapList();
+
   // Entity search and deletion.
+  // Ctrl+F: the search box gets the keyboard focus.
+  void OnFocusSearch();
   void OnFind();
   void OnFindNext();
   void OnDelete();

@@ -44,6 +44,8 @@
 #define IDC_SAVE 1005
 #define IDC_MAP_STATUS 1006
 #define IDC_FIND_FEEDBACK 1007
+// F5's command: the folder listed again (no control of its own).
+#define IDC_REFRESH_MAPS 1008
 
 // The type of a dialog's initialisation data (the search box's class names),
 // and its one command: add a string to a combo box.

@@ -220,6 +220,23 @@ void CEntityEditorDlg::CreateControls() {
   auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
   helpKey->setContext(Qt::WindowShortcut);
   connect(helpKey, &QShortcut::activated, this, [this] { messages_->ShowMessage(LW_TEXT_HELP_FAILED); });
+  // The keys of the editors these users know, from every control.
+  const struct {
+    QKeySequence keys;
+    void (lw::CEntityEditorDlg::*handler)();
+  } shortcuts[] = {{QKeySequence(Qt::CTRL | Qt::Key_F), &lw::CEntityEditorDlg::OnFocusSearch},
+                   {QKeySequence(Qt::Key_F3), &lw::CEntityEditorDlg::OnFindNext},
+                   {QKeySequence(Qt::CTRL | Qt::Key_S), &lw::CEntityEditorDlg::OnSave},
+                   {QKeySequence(Qt::Key_F5), &lw::CEntityEditorDlg::OnRefreshMapList}};
+  for (const auto& shortcut : shortcuts) {
+    auto* key = new QShortcut(shortcut.keys, this);
+    key->setContext(Qt::WindowShortcut);
+    connect(key, &QShortcut::activated, this, [this, handler = shortcut.handler] { (editor_.*handler)(); });
+  }
+  // "*" before the caption while the text has unsaved changes.
+  connect(entityEdit_, &QsciScintilla::modificationChanged, this, [this](bool modified) {
+    setWindowTitle((modified ? QStringLiteral("*") : QString()) + Text(LW_TEXT_MAIN_CAPTION));
+  });
   connect(mapList_, &QListWidget::itemSelectionChanged, this, [this] { editor_.OnSelchangeMapList(); });
   // Only a user's choice of an item (mouse, arrow keys, wheel) runs Find.
   connect(searchCombo_, &QComboBox::activated, this, [this] {

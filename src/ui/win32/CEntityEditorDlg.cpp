@@ -36,6 +36,7 @@ bool CEntityEditorDlg::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, 
       CommandRow(BN_CLICKED, IDC_DELETE_ALL, &CEntityEditorDlg::OnDeleteAll),
       CommandRow(BN_CLICKED, IDC_FIND, &CEntityEditorDlg::OnFind),
       CommandRow(BN_CLICKED, IDC_FIND_NEXT, &CEntityEditorDlg::OnFindNext),
+      CommandRow(BN_CLICKED, IDC_REFRESH_MAPS, &CEntityEditorDlg::OnRefreshMapList),
       MessageRow(WM_DESTROY, &CEntityEditorDlg::OnDestroy),
       CommandRow(LBN_SELCHANGE, IDC_MAP_LIST, &CEntityEditorDlg::OnSelchangeMapList),
       CommandRow(CBN_SELCHANGE, IDC_ENTITY_COMBO, &CEntityEditorDlg::OnFind),
@@ -49,8 +50,39 @@ bool CEntityEditorDlg::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, 
       Route(kMessageMap, message, wParam, lParam, result) || Dialog::RouteMessage(message, wParam, lParam, result);
   // A command reads the edit's buffer in place; when the outermost message is
   // handled, the control has its buffer back.
-  if (--routeDepth_ == 0) entityEdit_.ReleaseLiveText();
+  if (--routeDepth_ == 0) {
+    entityEdit_.ReleaseLiveText();
+    UpdateCaption();
+  }
   return handled;
+}
+
+bool CEntityEditorDlg::OnShortcutKey(WPARAM key) {
+  if (GetKeyState(VK_MENU) < 0) return false;
+  const bool control = GetKeyState(VK_CONTROL) < 0;
+  const HWND hwnd = GetSafeHwnd();
+  // As a click of the button, so that the command goes the way every other does.
+  const auto press = [hwnd](int id) {
+    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hwnd, id)));
+    return true;
+  };
+  if (control && key == 'S') return press(IDC_SAVE);
+  if (control && key == 'F') {
+    // As Tab into it: the field's text selected, ready to be typed over.
+    SendMessageA(hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(searchCombo_.GetSafeHwnd()), TRUE);
+    return true;
+  }
+  if (!control && key == VK_F3) return press(IDC_FIND_NEXT);
+  if (!control && key == VK_F5) return press(IDC_REFRESH_MAPS);
+  return false;
+}
+
+void CEntityEditorDlg::UpdateCaption() {
+  if (entityEdit_.GetSafeHwnd() == nullptr) return;
+  const bool modified = entityEdit_.GetModify();
+  if (modified == captionShowsModified_) return;
+  captionShowsModified_ = modified;
+  SetWindowTextA(GetSafeHwnd(), ((modified ? "*" : "") + baseCaption_).GetString());
 }
 
 void CEntityEditorDlg::DoDataExchange() {
@@ -77,6 +109,9 @@ BOOL CEntityEditorDlg::OnInitDialog() {
   }
   SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+  char caption[256] = {};
+  GetWindowTextA(hwnd, caption, static_cast<int>(sizeof caption));
+  baseCaption_ = caption;
 
   return editor_.OnInitDialog() ? TRUE : FALSE;
 }

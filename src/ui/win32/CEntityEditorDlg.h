@@ -67,6 +67,8 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   void OnOK() override;
   void OnCancel() override;
   bool RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  // Ctrl+F, F3, Ctrl+S and F5.
+  bool OnShortcutKey(WPARAM key) override;
 
  private:
   void OnBrowse() { editor_.BrowseForMapFolder(); }
@@ -75,6 +77,9 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   void OnDeleteAll() { editor_.OnDeleteAll(); }
   void OnFind() { editor_.OnFind(); }
   void OnFindNext() { editor_.OnFindNext(); }
+  void OnRefreshMapList() { editor_.OnRefreshMapList(); }
+  // "*" before the caption while the text has unsaved changes.
+  void UpdateCaption();
   void OnSelchangeMapList() { editor_.OnSelchangeMapList(); }
   void OnDestroy() { editor_.OnDestroy(); }
   LRESULT OnSysCommand(WPARAM command, LPARAM parameter);
@@ -93,6 +98,8 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   bool waitCursorShown_ = false;
   HCURSOR cursorBeforeWait_ = nullptr;
   int routeDepth_ = 0;
+  CString baseCaption_;
+  bool captionShowsModified_ = false;
   // Last: it is handed this window as its view.
   lw::CEntityEditorDlg editor_;
 };

@@ -190,6 +190,7 @@ bool Dialog::PreTranslateMessage(MSG& message) {
       ShowHelp();
       return true;
     }
+    if (OnShortcutKey(message.wParam)) return true;
   }
   return IsDialogMessageA(hwnd_, &message) != FALSE;
 }

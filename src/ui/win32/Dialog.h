@@ -72,6 +72,9 @@ class Dialog {
   [[nodiscard]] INT_PTR Result() const { return result_; }
 
  protected:
+  // A key pressed in the dialog, before the dialog manager sees it: true
+  // when the dialog has acted on it as a shortcut.
+  virtual bool OnShortcutKey(WPARAM /*key*/) { return false; }
   // The framework's initialisation: the template's initialisation data, then
   // the control binding. Overrides call it first. True to let the dialog
   // manager put the focus on the first control.

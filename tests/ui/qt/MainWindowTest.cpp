@@ -440,6 +440,10 @@ TEST_F(QtMainWindowTest, KeysPressTheirButtonsFromTheFocusedControl) {
       {"Esc in the entity edit", IDC_ENTITY_TEXT, Qt::Key_Escape, {}, all, second, {}, false},
       {"Esc in the map list", IDC_MAP_LIST, Qt::Key_Escape, {}, all, second, {}, false},
       {"Alt+X", IDC_ENTITY_COMBO, Qt::Key_X, Qt::AltModifier, all, second, {}, false},
+      {"F3 in the entity edit", IDC_ENTITY_TEXT, Qt::Key_F3, {}, all, SpanOf(kAllBlocks, kDeathmatch3), {}, true},
+      {"F3 in the map list", IDC_MAP_LIST, Qt::Key_F3, {}, all, SpanOf(kAllBlocks, kDeathmatch3), {}, true},
+      {"Ctrl+S in the search field", IDC_ENTITY_COMBO, Qt::Key_S, Qt::ControlModifier, all, second, {kSaved}, true},
+      {"F5 keeps the map and its place", IDC_ENTITY_TEXT, Qt::Key_F5, {}, all, second, {}, true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -462,7 +466,33 @@ TEST_F(QtMainWindowTest, KeysPressTheirButtonsFromTheFocusedControl) {
     EXPECT_EQ(pickerTitles_, std::string_view(row.name) == "Alt+B" ? std::vector<std::string>{kPickerTitle}
                                                                    : std::vector<std::string>{});
     EXPECT_EQ(window_->isVisible(), row.open);
+    if (row.key == Qt::Key_F5) {
+      EXPECT_EQ(window_->MapListSelection(), 0);
+    }
   }
+}
+
+// Ctrl+F goes to the search field from the text; the caption has a "*" while
+// the text has unsaved changes, and F5 lists a map added meanwhile.
+TEST_F(QtMainWindowTest, CtrlFTheCaptionsStarAndF5) {
+  Start();
+  ChooseMap("alpha.bsp");
+  const QString caption = window_->windowTitle();
+  Control(IDC_ENTITY_TEXT)->setFocus();
+  Press(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(Control(IDC_ENTITY_COMBO)->isAncestorOf(QApplication::focusWidget()) ||
+              QApplication::focusWidget() == Control(IDC_ENTITY_COMBO));
+  Control(IDC_ENTITY_TEXT)->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
+  EXPECT_EQ(window_->windowTitle(), "*" + caption);
+  window_->Entities().SetModify(false);
+  EXPECT_EQ(window_->windowTitle(), caption);
+
+  const int maps = window_->findChild<QListWidget*>()->count();
+  test::WriteFileBytes(maps_ / "aaa_new.bsp", test::ReadFileBytes(maps_ / "alpha.bsp"));
+  Press(QApplication::focusWidget(), Qt::Key_F5, {});
+  EXPECT_EQ(window_->findChild<QListWidget*>()->count(), maps + 1);
+  EXPECT_EQ(window_->MapListItem(window_->MapListSelection()), CString("alpha.bsp"));
 }
 
 // Tab goes through the controls in the template's order and comes round.

@@ -486,6 +486,8 @@ TEST_F(MainWindowTest, FindFindNextDeleteAndDeleteAllActOnTheEntityEdit) {
       {"Find Next", [&] { Click(IDC_FIND_NEXT); }, kAllBlocks, SpanOf(kAllBlocks, kDeathmatch2), nullptr},
       {"Find Next past the last wraps", [&] { Click(IDC_FIND_NEXT); }, kAllBlocks, SpanOf(kAllBlocks, kDeathmatch1),
        nullptr},
+      {"F3 is Find Next", [&] { Press(Item(IDC_ENTITY_TEXT), VK_F3); }, kAllBlocks, SpanOf(kAllBlocks, kDeathmatch2),
+       nullptr},
       {"Delete All", [&] { Click(IDC_DELETE_ALL); }, withoutDeathmatch, caret(withoutDeathmatch, -1),
        "2 entities containing the string\n\"info_player_deathmatch\"\nwere deleted."},
       {"Undo brings every deleted block back", [&] { Send(IDC_ENTITY_TEXT, WM_UNDO); }, kAllBlocks, kUnchecked,
@@ -506,6 +508,11 @@ TEST_F(MainWindowTest, FindFindNextDeleteAndDeleteAllActOnTheEntityEdit) {
     }
     edited = edited || row.blocks != kAllBlocks;
     EXPECT_EQ(Modified(), edited);
+    // The caption's "*" says so too.
+    EXPECT_EQ(WindowText(main_).rfind('*', 0) == 0, edited) << WindowText(main_);
+    if (std::string_view(row.step) == "F3 is Find Next") {
+      EXPECT_EQ(Text(IDC_FIND_FEEDBACK), "Block 2 of 2 containing \"info_player_deathmatch\"");
+    }
     EXPECT_EQ(Text(IDC_MAP_STATUS), "Entities for map alpha.bsp");
     const auto seen = boxes_.Take();
     ASSERT_EQ(seen.size(), row.message != nullptr ? 1u : 0u);
