@@ -96,6 +96,36 @@ TEST(BlockSelectionEnd, TakesOnlyTheLineEndThatFollows) {
 
 // Texts made of the pieces that matter to the search, compared against the
 // plain rule at every position.
+// The editor's brace highlight: braces inside quoted values are text.
+TEST(MatchingBlockBrace, PairsTheBracesFindReads) {
+  const std::string decal = "{\r\n\"texture\" \"{TARGET2\"\r\n\"a\" \"}\"\r\n}\r\n{\r\n}";
+  const int open = 0;
+  const auto close = static_cast<int>(decal.find("}\r\n{"));
+  const auto secondOpen = close + 3;
+  const auto secondClose = static_cast<int>(decal.size()) - 1;
+  const struct {
+    std::string text;
+    int at;
+    std::optional<int> match;
+  } cases[] = {
+      {decal, open, close},
+      {decal, close, open},
+      {decal, secondOpen, secondClose},
+      {decal, secondClose, secondOpen},
+      {decal, static_cast<int>(decal.find("{TARGET2")), std::nullopt},  // inside quotes: no block brace
+      {decal, static_cast<int>(decal.find("}\"")), std::nullopt},
+      {decal, 2, std::nullopt},         // no brace at all
+      {"{\n\"a\" \"b\"\n{\n}", 0, -1},  // the next block opens first
+      {"}\n{\n}", 0, -1},               // closes nothing
+      {"{\n\"a\" \"b", 0, -1},          // the text ends
+      {"{ \"a\" \"b\" }", 10, 0},       // one line
+      {"{\n\"a\" \"b\n}", 9, 0},        // a quote not closed ends with its line
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(MatchingBlockBrace(c.text, c.at), c.match) << "[" << c.text << "] at " << c.at;
+  }
+}
+
 TEST(FindEntityBlock, AgreesWithThePlainRuleOnRandomTexts) {
   const std::string pieces[] = {"{", "}", "\"", "\r\n", "\n", "ab", "a", "b", " ", "\x83", "{\"a\"}"};
   const std::string needles[] = {"a", "ab", "{", "}", "\"a", "\n{", "b\r"};

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QValidator>
@@ -36,6 +37,10 @@ namespace {
 // The main template's size in dialog units.
 constexpr int kTemplateWidth = 540;
 constexpr int kTemplateHeight = 403;
+// How much lower than the template the window may be made, in dialog units:
+// the map list and the text give it up, so that the window fits a 1366×768
+// screen with a panel.
+constexpr int kShrinkableHeight = 150;
 // The About template's size in dialog units.
 constexpr int kAboutWidth = 235;
 constexpr int kAboutHeight = 55;
@@ -252,15 +257,17 @@ void CEntityEditorDlg::LayOut() {
   const int top = menuBar->sizeHint().height();
   const int baseWidth = units.X(kTemplateWidth);
   const int baseHeight = units.Y(kTemplateHeight) + top;
-  if (minimumWidth() != baseWidth || minimumHeight() != baseHeight) {
-    setMinimumSize(baseWidth, baseHeight);
-    if (width() < baseWidth || height() < baseHeight)
-      resize(std::max(width(), baseWidth), std::max(height(), baseHeight));
+  const int minimumHeightNow = units.Y(kTemplateHeight - kShrinkableHeight) + top;
+  if (minimumWidth() != baseWidth || minimumHeight() != minimumHeightNow) {
+    setMinimumSize(baseWidth, minimumHeightNow);
+    if (width() < baseWidth || height() < minimumHeightNow)
+      resize(std::max(width(), baseWidth), std::max(height(), minimumHeightNow));
   }
-  // What the window has grown by: the map list, the entity edit and their
-  // group boxes take it; the other controls stay where the template puts them.
+  // What the window has grown (or shrunk) by: the map list, the entity edit
+  // and their group boxes take it; the other controls stay where the template
+  // puts them.
   const int grownX = std::max(0, width() - baseWidth);
-  const int grownY = std::max(0, height() - baseHeight);
+  const int grownY = std::max(height() - baseHeight, minimumHeightNow - baseHeight);
   const auto place = [&units, top](QWidget* widget, int x, int y, int w, int h, int extraWidth = 0, int extraHeight = 0,
                                    int down = 0) {
     QRect rect = units.Rect(x, y, w, h).translated(0, top + down);
@@ -295,9 +302,16 @@ void CEntityEditorDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CEntityEditorDlg::Initialize() {
-  // The template's size; the window opens centred when first shown.
+  // The template's size, lower where the screen is (its title bar left
+  // room); the window opens centred when first shown.
   const DialogUnits units(*this);
-  resize(units.X(kTemplateWidth), minimumHeight());
+  const int menu = findChild<QMenuBar*>(QStringLiteral("menuBar"))->sizeHint().height();
+  int height = units.Y(kTemplateHeight) + menu;
+  if (const QScreen* shown = screen(); shown != nullptr) {
+    constexpr int kTitleBarRoom = 40;
+    height = std::min(height, shown->availableGeometry().height() - kTitleBarRoom);
+  }
+  resize(units.X(kTemplateWidth), std::max(height, minimumHeight()));
   editor_.OnInitDialog();
 }
 

@@ -8,12 +8,13 @@
 #include <string>
 
 #include "entities/DeleteAllPass.h"
+#include "entities/EntityBlockSearch.h"
 
 namespace lw::qt {
 namespace {
 
-// Room for five digits of line numbers.
-constexpr const char* kLineNumberWidth = "00000";
+// Room for five digits of line numbers at least; more as the text grows.
+constexpr int kLineNumberDigits = 5;
 
 bool IsContinuationByte(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
@@ -29,11 +30,43 @@ ScintillaEntityEdit::ScintillaEntityEdit(QWidget* parent) : QsciScintilla(parent
   setFont(font);
   setMarginsFont(font);
   setMarginLineNumbers(0, true);
-  setMarginWidth(0, QString::fromLatin1(kLineNumberWidth));
-  setBraceMatching(SloppyBraceMatch);
-  // As the Windows edit: a vertical scroll bar and none across; the view still
-  // follows the caret sideways.
-  SendScintilla(SCI_SETHSCROLLBAR, 0UL);
+  UpdateLineNumberWidth();
+  connect(this, &QsciScintilla::linesChanged, this, &ScintillaEntityEdit::UpdateLineNumberWidth);
+  // Scintilla's own matching takes the brace of "{TARGET2" for a block's:
+  // the braces are paired as Find reads blocks instead.
+  setBraceMatching(NoBraceMatch);
+  connect(this, &QsciScintilla::cursorPositionChanged, this, &ScintillaEntityEdit::UpdateBraceHighlight);
+  // Long values (a wad list) scroll across; the bar grows with the widest
+  // line shown so far.
+  SendScintilla(SCI_SETHSCROLLBAR, 1UL);
+  SendScintilla(SCI_SETSCROLLWIDTH, 1UL);
+  SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1UL);
+}
+
+void ScintillaEntityEdit::UpdateLineNumberWidth() {
+  int digits = 1;
+  for (long lines = SendScintilla(SCI_GETLINECOUNT); lines >= 10; lines /= 10) ++digits;
+  digits = std::max(digits, kLineNumberDigits);
+  if (digits == lineNumberDigits_) return;
+  lineNumberDigits_ = digits;
+  setMarginWidth(0, QString(digits + 1, QLatin1Char('0')));
+}
+
+void ScintillaEntityEdit::UpdateBraceHighlight() {
+  const std::string_view text = LiveText();
+  const auto caret = static_cast<int>(SendScintilla(SCI_GETCURRENTPOS));
+  // The brace after the caret, else the one before it.
+  for (const int at : {caret, caret - 1}) {
+    const std::optional<int> match = MatchingBlockBrace(text, at);
+    if (!match) continue;
+    if (*match < 0) {
+      SendScintilla(SCI_BRACEBADLIGHT, static_cast<unsigned long>(at));
+    } else {
+      SendScintilla(SCI_BRACEHIGHLIGHT, static_cast<unsigned long>(at), static_cast<long>(*match));
+    }
+    return;
+  }
+  SendScintilla(SCI_BRACEHIGHLIGHT, static_cast<unsigned long>(-1), -1L);
 }
 
 long ScintillaEntityEdit::Length() const { return SendScintilla(SCI_GETLENGTH); }

@@ -54,6 +54,11 @@ class ScintillaEntityEdit : public QsciScintilla, public EntityEdit {
 
  private:
   [[nodiscard]] long Length() const;
+  // The line-number margin as wide as the line count needs.
+  void UpdateLineNumberWidth();
+  // The brace at the caret and its partner lit, or the brace alone when it
+  // pairs with nothing.
+  void UpdateBraceHighlight();
   void ReplaceRange(long start, long end, std::string_view text);
 
   unsigned limit_ = 0;
@@ -61,6 +66,7 @@ class ScintillaEntityEdit : public QsciScintilla, public EntityEdit {
   // has left its save point.
   bool forcedModified_ = false;
   bool utf8_ = false;
+  int lineNumberDigits_ = 0;
 };
 
 }  // namespace lw::qt
