@@ -26,7 +26,10 @@ CEntityEditorDlg::CEntityEditorDlg(const MainWindowServices& services)
       editor_(*this, services.settings != nullptr ? *services.settings : SystemSettingsStore(),
               services.files != nullptr ? *services.files : SystemFileSystem(), EditorOptions(services)) {}
 
-CEntityEditorDlg::~CEntityEditorDlg() { entityEdit_.ReleaseLiveText(); }
+CEntityEditorDlg::~CEntityEditorDlg() {
+  entityEdit_.ReleaseLiveText();
+  if (textFont_ != nullptr) DeleteObject(textFont_);
+}
 
 bool CEntityEditorDlg::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   static const MessageEntry<CEntityEditorDlg> kMessageMap[] = {
@@ -109,6 +112,18 @@ BOOL CEntityEditorDlg::OnInitDialog() {
   }
   SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+  // Keys and values line up in a fixed-width font, the dialog's own size.
+  const LOGFONTA dialogFont = [hwnd] {
+    LOGFONTA font{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font;
+  }();
+  textFont_ = CreateFontA(dialogFont.lfHeight != 0 ? dialogFont.lfHeight : -13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                          FIXED_PITCH | FF_MODERN, "Courier New");
+  if (textFont_ != nullptr) {
+    SendMessageA(entityEdit_.GetSafeHwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(textFont_), TRUE);
+  }
   char caption[256] = {};
   GetWindowTextA(hwnd, caption, static_cast<int>(sizeof caption));
   baseCaption_ = caption;

@@ -95,6 +95,7 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   ListBoxControl mapList_;
   EditControl mapFolder_;
   HICON icon_ = nullptr;
+  HFONT textFont_ = nullptr;
   bool waitCursorShown_ = false;
   HCURSOR cursorBeforeWait_ = nullptr;
   int routeDepth_ = 0;
