@@ -1,18 +1,14 @@
 #pragma once
 
 #include "platform/CString.h"
+#include "platform/GameKeys.h"
 #include "platform/SettingsStore.h"
 
 namespace lw {
 
-// Where the map folder is remembered between runs.
+// Where the map folder is remembered between runs (under the value name the
+// game's keys use, kInstallPathValue).
 inline constexpr const char* kSettingsKey = "Software\\Quellmoor\\Lumpwright\\Settings";
-inline constexpr const char* kInstallPathValue = "InstallPath";
-
-// The game's own keys, tried in this order on the first run; each holds the
-// game's installation folder, without the maps subfolder.
-inline constexpr const char* kCounterStrikeKey = "Software\\Valve\\CounterStrike";
-inline constexpr const char* kHalfLifeKey = "Software\\Valve\\Half-life";
 
 // Size of the buffer a stored string is read into, terminator included.
 inline constexpr size_t kRegistryBufferSize = 260;

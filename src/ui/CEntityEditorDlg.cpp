@@ -10,6 +10,7 @@
 #include "platform/CommandLine.h"
 #include "platform/DirectoryListing.h"
 #include "platform/Paths.h"
+#include "platform/SteamLibraries.h"
 #include "settings/MapFolderSettings.h"
 
 namespace lw {
@@ -328,6 +329,12 @@ void CEntityEditorDlg::ResolveMapFolder() {
     if (ReadRegistryString(kCounterStrikeKey, kInstallPathValue, buffer) ||
         ReadRegistryString(kHalfLifeKey, kInstallPathValue, buffer)) {
       MapFolder = GameMapsFolder(buffer);
+    } else if (ReadRegistryString(kSteamKey, kSteamPathValue, buffer)) {
+      // A Steam install writes neither of the old keys: the game is looked
+      // for in Steam's libraries instead.
+      if (const std::optional<std::string> game = FindSteamGameFolder({std::string(buffer)}, true)) {
+        MapFolder = GameMapsFolder(CString(*game));
+      }
     }
   }
   if (FillMapList(MapFolder + kMapPattern) == 0) BrowseForMapFolder();

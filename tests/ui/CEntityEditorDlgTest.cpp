@@ -105,19 +105,39 @@ TEST_F(EditorTest, FirstRunWarnsAndTriesTheGameKeys) {
   const std::string game = dir.File("game");
   std::filesystem::create_directories(game + "/cstrike/maps");
   test::WriteFileBytes(game + "/cstrike/maps/de_x.bsp", MakeMap("x"));
+  // A Steam install: the game in the second library that Steam's own folder lists.
+  const std::string steam = dir.File("Steam");
+  const std::string library = dir.File("SteamLibrary");
+  const std::string steamGame = library + "/steamapps/common/Half-Life";
+  std::filesystem::create_directories(steam + "/steamapps");
+  std::filesystem::create_directories(steamGame + "/cstrike/maps");
+  test::WriteFileBytes(steamGame + "/cstrike/maps/de_x.bsp", MakeMap("x"));
+  // Steam doubles the backslashes of Windows paths in its files.
+  const auto vdfPath = [](std::string path) {
+    for (size_t at = 0; (at = path.find('\\', at)) != std::string::npos; at += 2) path.insert(at, 1, '\\');
+    return path;
+  };
+  test::WriteFileBytes(steam + "/steamapps/libraryfolders.vdf",
+                       "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + vdfPath(steam) +
+                           "\"\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" + vdfPath(library) + "\"\n\t}\n}\n");
   const struct {
     const char* name;
     const char* key;
-  } cases[] = {{"Counter-Strike key", kCounterStrikeKey}, {"Half-Life key", kHalfLifeKey}};
+    const char* value;
+    std::string stored;
+    std::string gameFolder;
+  } cases[] = {{"Counter-Strike key", kCounterStrikeKey, kInstallPathValue, game, game},
+               {"Half-Life key", kHalfLifeKey, kInstallPathValue, game, game},
+               {"Steam's key", kSteamKey, kSteamPathValue, steam, std::filesystem::canonical(steamGame).string()}};
   for (const auto& c : cases) {
     test::InMemorySettingsStore fresh;
-    fresh.Put(c.key, kInstallPathValue, game);
+    fresh.Put(c.key, c.value, c.stored);
     test::RecordingMessages recorded;
     InMemoryMainWindowView window(recorded);
     CEntityEditorDlg editor(window, fresh, files, {[] { return CString(); }, CString()});
     editor.OnInitDialog();
     EXPECT_EQ(recorded.shown, std::vector<std::string>{kWarning}) << c.name;
-    EXPECT_EQ(editor.GetMapFolder(), GameMapsFolder(CString(game))) << c.name;
+    EXPECT_EQ(editor.GetMapFolder(), GameMapsFolder(CString(c.gameFolder))) << c.name;
     EXPECT_EQ(window.maps, std::vector<CString>{"de_x.bsp"}) << c.name;
   }
 }

@@ -6,6 +6,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
+#include "platform/SteamLibraries.h"
 
 namespace lw {
 
@@ -48,13 +49,5 @@ std::string DefaultSettingsFile();
 
 // The places Steam usually lives in under `home`, most common first.
 std::vector<std::string> SteamRootsUnder(const std::string& home);
-
-// The folder .../steamapps/common/Half-Life in the first Steam library that
-// has it (each root, then the libraries its steamapps/libraryfolders.vdf
-// lists), holding a cstrike folder when `needCstrike`; nothing when none does.
-std::optional<std::string> FindSteamGameFolder(const std::vector<std::string>& steamRoots, bool needCstrike);
-
-// The folder paths a Steam libraryfolders.vdf lists, in its order.
-std::vector<std::string> LibraryFoldersOf(std::string_view vdf);
 
 }  // namespace lw
