@@ -283,6 +283,16 @@ void CEntityEditorDlg::OnFindNext() { FindStep(); }
 
 void CEntityEditorDlg::OnFocusSearch() { view_.FocusSearch(); }
 
+void CEntityEditorDlg::OnOutlineChosen(int open, int close) {
+  EntityEdit& edit = view_.Entities();
+  const std::string_view text = edit.LiveText();
+  if (open < 0 || close < open || static_cast<size_t>(close) >= text.size()) return;
+  const int selectionEnd = BlockSelectionEnd(text, close);
+  edit.SetSel(open, selectionEnd);
+  edit.ScrollCaret();
+  SearchPosition = selectionEnd + 1;
+}
+
 void CEntityEditorDlg::OnRefreshMapList() {
   view_.ResetMapList();
   chosenIndex_ = -1;

@@ -60,6 +60,10 @@ class CEntityEditorDlg {
   // Entity search and deletion.
   // Ctrl+F: the search box gets the keyboard focus.
   void OnFocusSearch();
+  // A row of the outline chosen: its block (the '{' at `open`, the '}' at
+  // `close` of the live text) is selected and shown as Find shows the block
+  // it finds, and Find Next goes on after it.
+  void OnOutlineChosen(int open, int close);
   void OnFind();
   void OnFindNext();
   void OnDelete();

@@ -46,6 +46,9 @@
 #define IDC_FIND_FEEDBACK 1007
 // F5's command: the folder listed again (no control of its own).
 #define IDC_REFRESH_MAPS 1008
+// The outline beside the text: its filter field and its rows.
+#define IDC_OUTLINE_FILTER 1009
+#define IDC_OUTLINE 1010
 
 // The type of a dialog's initialisation data (the search box's class names),
 // and its one command: add a string to a combo box.

@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QTableView>
 #include <QValidator>
 #include <algorithm>
 #include <optional>
@@ -36,6 +37,8 @@ namespace {
 
 // The main template's size in dialog units.
 constexpr int kTemplateWidth = 540;
+// The outline beside the template's controls, in dialog units.
+constexpr int kOutlineWidth = 190;
 constexpr int kTemplateHeight = 403;
 // How much lower than the template the window may be made, in dialog units:
 // the map list and the text give it up, so that the window fits a 1366×768
@@ -209,9 +212,13 @@ void CEntityEditorDlg::CreateControls() {
   searchLabel_ = MakeLabel(this, LW_TEXT_SEARCH_LABEL);
   findNext_ = MakeButton(this, LW_TEXT_FIND_NEXT);
   mapFilesLabel_ = MakeLabel(this, LW_TEXT_MAP_FILES);
+  outlineGroup_ = new QGroupBox(QStringLiteral("Outline"), this);
+  outline_ = new OutlinePanel(this);
+  outline_->liveText = [this] { return entityEdit_->LiveText(); };
 
-  QWidget* const tabOrder[] = {mapFolder_, browse_,    mapList_, searchCombo_, find_,    entityEdit_,
-                               delete_,    deleteAll_, save_,    exit_,        findNext_};
+  QWidget* const tabOrder[] = {mapFolder_,      browse_,    mapList_, searchCombo_, find_,     entityEdit_,
+                               delete_,         deleteAll_, save_,    exit_,        findNext_, outline_->Filter(),
+                               outline_->View()};
   for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
   connect(browse_, &QPushButton::clicked, this, [this] { editor_.BrowseForMapFolder(); });
@@ -243,6 +250,15 @@ void CEntityEditorDlg::CreateControls() {
     setWindowTitle((modified ? QStringLiteral("*") : QString()) + Text(LW_TEXT_MAIN_CAPTION));
   });
   connect(mapList_, &QListWidget::itemSelectionChanged, this, [this] { editor_.OnSelchangeMapList(); });
+  // The outline follows the text and the caret; a row chosen selects its block.
+  connect(entityEdit_, &QsciScintilla::textChanged, outline_, &OutlinePanel::TextChanged);
+  // A selection marks the block it starts in (a block Find selected ends at
+  // the next block's '{').
+  connect(entityEdit_, &QsciScintilla::cursorPositionChanged, this, [this] {
+    outline_->MarkRowAt(static_cast<size_t>(entityEdit_->SendScintilla(QsciScintilla::SCI_GETSELECTIONSTART)));
+  });
+  connect(outline_, &OutlinePanel::BlockChosen, this,
+          [this](int open, int close) { editor_.OnOutlineChosen(open, close); });
   // Only a user's choice of an item (mouse, arrow keys, wheel) runs Find.
   connect(searchCombo_, &QComboBox::activated, this, [this] {
     searchTyped_ = false;
@@ -255,7 +271,7 @@ void CEntityEditorDlg::LayOut() {
   const DialogUnits units(*this);
   auto* menuBar = findChild<QMenuBar*>(QStringLiteral("menuBar"));
   const int top = menuBar->sizeHint().height();
-  const int baseWidth = units.X(kTemplateWidth);
+  const int baseWidth = units.X(kTemplateWidth + kOutlineWidth);
   const int baseHeight = units.Y(kTemplateHeight) + top;
   const int minimumHeightNow = units.Y(kTemplateHeight - kShrinkableHeight) + top;
   if (minimumWidth() != baseWidth || minimumHeight() != minimumHeightNow) {
@@ -294,6 +310,13 @@ void CEntityEditorDlg::LayOut() {
   place(entitiesGroup_, 180, 7, 353, 389, grownX, grownY);
   place(findNext_, 473, 48, 50, 14);
   place(mapFilesLabel_, 17, 76, 119, 8);
+  // The outline keeps its width; the text takes what the window grows by.
+  QRect group = units.Rect(kTemplateWidth, 7, kOutlineWidth - 7, 389).translated(grownX, top);
+  group.setHeight(group.height() + grownY);
+  outlineGroup_->setGeometry(group);
+  QRect panel = units.Rect(kTemplateWidth + 8, 20, kOutlineWidth - 23, 370).translated(grownX, top);
+  panel.setHeight(panel.height() + grownY);
+  outline_->setGeometry(panel);
 }
 
 void CEntityEditorDlg::resizeEvent(QResizeEvent* event) {
@@ -311,7 +334,7 @@ void CEntityEditorDlg::Initialize() {
     constexpr int kTitleBarRoom = 40;
     height = std::min(height, shown->availableGeometry().height() - kTitleBarRoom);
   }
-  resize(units.X(kTemplateWidth), std::max(height, minimumHeight()));
+  resize(units.X(kTemplateWidth + kOutlineWidth), std::max(height, minimumHeight()));
   editor_.OnInitDialog();
 }
 
@@ -330,6 +353,8 @@ QWidget* CEntityEditorDlg::Control(int controlId) const {
     case IDC_SAVE: return save_;
     case IDC_MAP_STATUS: return mapStatus_;
     case IDC_FIND_FEEDBACK: return findFeedback_;
+    case IDC_OUTLINE_FILTER: return outline_->Filter();
+    case IDC_OUTLINE: return outline_->View();
     default: return nullptr;
   }
 }

@@ -10,6 +10,7 @@
 #include "ui/CEntityEditorDlg.h"
 #include "ui/MainWindowView.h"
 #include "ui/qt/MessageBoxes.h"
+#include "ui/qt/OutlinePanel.h"
 #include "ui/qt/ScintillaEntityEdit.h"
 
 class QComboBox;
@@ -80,6 +81,7 @@ class CEntityEditorDlg final : public QDialog, public MainWindowView {
 
   // The window's controls by the template's IDs, for a test to drive.
   [[nodiscard]] QWidget* Control(int controlId) const;
+  [[nodiscard]] OutlinePanel* Outline() const { return outline_; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -115,6 +117,8 @@ class CEntityEditorDlg final : public QDialog, public MainWindowView {
   QPushButton* findNext_ = nullptr;
   QLabel* mapFilesLabel_ = nullptr;
   QPushButton* about_ = nullptr;
+  QGroupBox* outlineGroup_ = nullptr;
+  OutlinePanel* outline_ = nullptr;
 
   // The user typed into the search field since a list item was chosen: the
   // field, not the item, is the search string then.

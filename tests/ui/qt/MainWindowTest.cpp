@@ -9,10 +9,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -495,13 +497,48 @@ TEST_F(QtMainWindowTest, CtrlFTheCaptionsStarAndF5) {
   EXPECT_EQ(window_->MapListItem(window_->MapListSelection()), CString("alpha.bsp"));
 }
 
+// The outline beside the text: a row chosen selects its block as Find does,
+// the caret marks the row it is in, the filter and the counts, and edits are
+// followed once typing pauses.
+TEST_F(QtMainWindowTest, TheOutlineChoosesBlocksAndFollowsTheText) {
+  Start();
+  ChooseMap("alpha.bsp");
+  OutlinePanel& outline = *window_->Outline();
+  const auto rows = [&outline] { return outline.View()->model()->rowCount(); };
+  for (int wait = 0; wait < 50 && outline.RefreshPending(); ++wait) QTest::qWait(10);
+  ASSERT_EQ(rows(), static_cast<int>(kAllBlocks.size()));
+  EXPECT_EQ(outline.Model().data(outline.Model().index(kLight, 1), Qt::DisplayRole).toString(), "light");
+
+  outline.View()->selectionModel()->setCurrentIndex(outline.Model().index(kDeathmatch2, 0),
+                                                    QItemSelectionModel::ClearAndSelect);
+  EXPECT_EQ(Selection(), SpanOf(kAllBlocks, kDeathmatch2));
+  window_->Editor().OnFindNext();  // goes on after the chosen block
+  EXPECT_EQ(Selection(), SpanOf(kAllBlocks, kDeathmatch3));
+
+  window_->Entities().SetSel(static_cast<int>(SpanOf(kAllBlocks, kLight).first) + 3,
+                             static_cast<int>(SpanOf(kAllBlocks, kLight).first) + 3);
+  QTest::qWait(20);  // the editor tells of the caret when it updates
+  EXPECT_EQ(outline.View()->selectionModel()->currentIndex().row(), kLight);
+
+  outline.Filter()->setText(QStringLiteral("info_player_deathmatch"));
+  EXPECT_EQ(rows(), 3);
+  EXPECT_EQ(outline.Counts()->text(), "info_player_deathmatch 3");
+  outline.Filter()->clear();
+
+  window_->Editor().OnDeleteAll();
+  EXPECT_TRUE(outline.RefreshPending());
+  for (int wait = 0; wait < 50 && outline.RefreshPending(); ++wait) QTest::qWait(10);
+  EXPECT_EQ(rows(), 3);
+  EXPECT_EQ(outline.Counts()->text(), "info_player_start 1, light 1, worldspawn 1");
+}
+
 // Tab goes through the controls in the template's order and comes round.
 TEST_F(QtMainWindowTest, TabFollowsTheTemplateOrder) {
   Start();
   ChooseMap("alpha.bsp");
-  const int order[] = {IDC_MAP_FOLDER, IDC_BROWSE,      IDC_MAP_LIST,  IDC_ENTITY_COMBO,
-                       IDC_FIND,       IDC_ENTITY_TEXT, IDC_DELETE,    IDC_DELETE_ALL,
-                       IDC_SAVE,       kIdOk,           IDC_FIND_NEXT, IDC_MAP_FOLDER};
+  const int order[] = {IDC_MAP_FOLDER,  IDC_BROWSE,         IDC_MAP_LIST,   IDC_ENTITY_COMBO, IDC_FIND,
+                       IDC_ENTITY_TEXT, IDC_DELETE,         IDC_DELETE_ALL, IDC_SAVE,         kIdOk,
+                       IDC_FIND_NEXT,   IDC_OUTLINE_FILTER, IDC_OUTLINE,    IDC_MAP_FOLDER};
   Control(order[0])->setFocus();
   const std::string text = Bytes();
   for (size_t i = 1; i < std::size(order); ++i) {
