@@ -49,6 +49,7 @@
 // The outline beside the text: its filter field and its rows.
 #define IDC_OUTLINE_FILTER 1009
 #define IDC_OUTLINE 1010
+#define IDC_OUTLINE_COUNTS 1011
 
 // The type of a dialog's initialisation data (the search box's class names),
 // and its one command: add a string to a combo box.
@@ -72,6 +73,7 @@
 #define LW_TEXT_MAPS_GROUP "Maps"
 #define LW_TEXT_ENTITIES_GROUP "Entities"
 #define LW_TEXT_MAP_FILES "Map Files:"
+#define LW_TEXT_OUTLINE_GROUP "Outline"
 
 // The About box and its system-menu entry.
 #define LW_TEXT_ABOUT_MENU "&About Lumpwright..."

@@ -83,22 +83,21 @@ OutlinePanel::OutlinePanel(QWidget* parent) : QWidget(parent) {
   pending_->setInterval(kRefreshDelayMs);
   connect(pending_, &QTimer::timeout, this, &OutlinePanel::Rebuild);
   connect(filter_, &QLineEdit::textChanged, this, &OutlinePanel::ApplyFilter);
-  connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-          [this](const QModelIndex& current) {
-            if (marking_ || !current.isValid()) return;
-            if (RefreshPending()) {
-              // The rows are read again first, so that the block chosen is
-              // the one shown; the choice is the row's block number.
-              const size_t block = model_.Shown()[static_cast<size_t>(current.row())];
-              Rebuild();
-              if (block >= model_.Rows().size()) return;
-              const OutlineRow& row = model_.Rows()[block];
-              emit BlockChosen(static_cast<int>(row.open), static_cast<int>(row.close));
-              return;
-            }
-            const OutlineRow& row = model_.Rows()[model_.Shown()[static_cast<size_t>(current.row())]];
-            emit BlockChosen(static_cast<int>(row.open), static_cast<int>(row.close));
-          });
+  connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
+    if (marking_ || !current.isValid()) return;
+    if (RefreshPending()) {
+      // The rows are read again first, so that the block chosen is
+      // the one shown; the choice is the row's block number.
+      const size_t block = model_.Shown()[static_cast<size_t>(current.row())];
+      Rebuild();
+      if (block >= model_.Rows().size()) return;
+      const OutlineRow& row = model_.Rows()[block];
+      emit BlockChosen(static_cast<int>(row.open), static_cast<int>(row.close));
+      return;
+    }
+    const OutlineRow& row = model_.Rows()[model_.Shown()[static_cast<size_t>(current.row())]];
+    emit BlockChosen(static_cast<int>(row.open), static_cast<int>(row.close));
+  });
 }
 
 void OutlinePanel::TextChanged() { pending_->start(); }

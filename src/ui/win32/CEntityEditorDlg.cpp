@@ -1,7 +1,12 @@
 #include "ui/win32/CEntityEditorDlg.h"
 
+#include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
 
 #include "platform/Paths.h"
 #include "ui/Resource.h"
@@ -15,6 +20,15 @@ lw::CEntityEditorDlg::Options EditorOptions(const MainWindowServices& services) 
   return {services.commandLine, services.entityDumpPath.IsEmpty() ? EntityDumpPath() : services.entityDumpPath};
 }
 
+// The outline's timers: the text read again after typing pauses, and the
+// caret looked at (an edit control tells nothing of its caret moving).
+constexpr UINT_PTR kOutlineRefreshTimer = 1;
+constexpr UINT kOutlineRefreshDelayMs = 50;
+constexpr UINT_PTR kCaretTimer = 2;
+constexpr UINT kCaretCheckMs = 150;
+
+enum OutlineColumn { kBlockColumn, kClassColumn, kTargetnameColumn, kOriginColumn };
+
 // The folder picker's flags: only file-system folders and their ancestors.
 constexpr UINT kPickerFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
 
@@ -24,7 +38,11 @@ CEntityEditorDlg::CEntityEditorDlg(const MainWindowServices& services)
     : Dialog(IDD_MAIN, nullptr),
       icon_(LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       editor_(*this, services.settings != nullptr ? *services.settings : SystemSettingsStore(),
-              services.files != nullptr ? *services.files : SystemFileSystem(), EditorOptions(services)) {}
+              services.files != nullptr ? *services.files : SystemFileSystem(), EditorOptions(services)) {
+  // The outline's list view is a common control.
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
+  InitCommonControlsEx(&controls);
+}
 
 CEntityEditorDlg::~CEntityEditorDlg() {
   entityEdit_.ReleaseLiveText();
@@ -47,10 +65,20 @@ bool CEntityEditorDlg::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, 
       MessageRow(WM_PAINT, &CEntityEditorDlg::OnPaint),
       MessageRow(WM_QUERYDRAGICON, &CEntityEditorDlg::OnQueryDragIcon),
       MessageRow(WM_SETCURSOR, &CEntityEditorDlg::OnSetCursor),
+      MessageRow(WM_TIMER, &CEntityEditorDlg::OnTimer),
+      MessageRow(WM_NOTIFY, &CEntityEditorDlg::OnNotify),
+      CommandRow(EN_CHANGE, IDC_ENTITY_TEXT, &CEntityEditorDlg::ScheduleOutlineRefresh),
+      CommandRow(EN_CHANGE, IDC_OUTLINE_FILTER, &CEntityEditorDlg::ApplyOutlineFilter),
   };
   ++routeDepth_;
   const bool handled =
       Route(kMessageMap, message, wParam, lParam, result) || Dialog::RouteMessage(message, wParam, lParam, result);
+  // A command may have replaced the text without a change notification (a
+  // map loaded, Delete All): the outline reads it again.
+  if (message == WM_COMMAND && routeDepth_ == 1) {
+    const int id = LOWORD(wParam);
+    if (id != IDC_OUTLINE_FILTER && id != IDC_ENTITY_TEXT) ScheduleOutlineRefresh();
+  }
   // A command reads the edit's buffer in place; when the outermost message is
   // handled, the control has its buffer back.
   if (--routeDepth_ == 0) {
@@ -88,12 +116,113 @@ void CEntityEditorDlg::UpdateCaption() {
   SetWindowTextA(GetSafeHwnd(), ((modified ? "*" : "") + baseCaption_).GetString());
 }
 
+void CEntityEditorDlg::ScheduleOutlineRefresh() {
+  if (GetSafeHwnd() == nullptr) return;
+  outlineRefreshPending_ = true;
+  SetTimer(GetSafeHwnd(), kOutlineRefreshTimer, kOutlineRefreshDelayMs, nullptr);
+}
+
+void CEntityEditorDlg::RefreshOutline() {
+  KillTimer(GetSafeHwnd(), kOutlineRefreshTimer);
+  outlineRefreshPending_ = false;
+  outlineText_.assign(entityEdit_.LiveText());
+  entityEdit_.ReleaseLiveText();
+  outlineRows_ = BuildOutline(outlineText_);
+  ApplyOutlineFilter();
+}
+
+void CEntityEditorDlg::ApplyOutlineFilter() {
+  outlineShown_ = FilterOutline(outlineText_, outlineRows_, outlineFilter_.Text().View());
+  markingOutline_ = true;
+  SendMessageA(outlineList_, LVM_SETITEMCOUNT, outlineShown_.size(), LVSICF_NOSCROLL);
+  InvalidateRect(outlineList_, nullptr, FALSE);
+  markingOutline_ = false;
+  outlineCounts_.SetText(CString(DescribeClassCounts(CountOutlineClasses(outlineRows_, outlineShown_))));
+  markedSelectionStart_ = -1;
+  MarkOutlineRow();
+}
+
+void CEntityEditorDlg::MarkOutlineRow() {
+  if (outlineRefreshPending_ || entityEdit_.GetSafeHwnd() == nullptr) return;
+  int start = 0;
+  int end = 0;
+  entityEdit_.GetSel(start, end);
+  if (start == markedSelectionStart_) return;
+  markedSelectionStart_ = start;
+  // A selection marks the block it starts in (a block Find selected ends at
+  // the next block's '{').
+  const size_t row = OutlineRowAt(outlineRows_, static_cast<size_t>(start));
+  const auto at = std::lower_bound(outlineShown_.begin(), outlineShown_.end(), row);
+  markingOutline_ = true;
+  LVITEMA state{};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageA(outlineList_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+  if (at != outlineShown_.end() && *at == row) {
+    const auto index = static_cast<WPARAM>(at - outlineShown_.begin());
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(outlineList_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
+    SendMessageA(outlineList_, LVM_ENSUREVISIBLE, index, FALSE);
+  }
+  markingOutline_ = false;
+}
+
+LRESULT CEntityEditorDlg::OnTimer(WPARAM timer, LPARAM) {
+  if (timer == kOutlineRefreshTimer) RefreshOutline();
+  if (timer == kCaretTimer) MarkOutlineRow();
+  return 0;
+}
+
+LRESULT CEntityEditorDlg::OnNotify(WPARAM, LPARAM header) {
+  const auto* notice = reinterpret_cast<const NMHDR*>(header);
+  if (notice->idFrom != IDC_OUTLINE) {
+    Default();
+    return 0;
+  }
+  if (notice->code == LVN_GETDISPINFOA) {
+    auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
+    if ((info->item.mask & LVIF_TEXT) == 0 || info->item.iItem < 0 ||
+        static_cast<size_t>(info->item.iItem) >= outlineShown_.size()) {
+      return 0;
+    }
+    const OutlineRow& row = outlineRows_[outlineShown_[static_cast<size_t>(info->item.iItem)]];
+    switch (info->item.iSubItem) {
+      case kBlockColumn: outlineCell_ = std::to_string(row.block); break;
+      case kClassColumn: outlineCell_ = row.className; break;
+      case kTargetnameColumn: outlineCell_ = row.targetname; break;
+      default: outlineCell_ = row.origin; break;
+    }
+    info->item.pszText = outlineCell_.data();
+    return 0;
+  }
+  if (notice->code == LVN_ITEMCHANGED && !markingOutline_) {
+    const auto* change = reinterpret_cast<const NMLISTVIEW*>(header);
+    if ((change->uNewState & LVIS_SELECTED) == 0 || (change->uOldState & LVIS_SELECTED) != 0 || change->iItem < 0 ||
+        static_cast<size_t>(change->iItem) >= outlineShown_.size()) {
+      return 0;
+    }
+    // Rows read before the last edit could point beside their block: the
+    // text is read again and the same block number chosen.
+    size_t block = outlineShown_[static_cast<size_t>(change->iItem)];
+    if (outlineRefreshPending_) RefreshOutline();
+    if (block >= outlineRows_.size()) return 0;
+    const OutlineRow& row = outlineRows_[block];
+    editor_.OnOutlineChosen(static_cast<int>(row.open), static_cast<int>(row.close));
+    markedSelectionStart_ = static_cast<int>(row.open);
+    return 0;
+  }
+  Default();
+  return 0;
+}
+
 void CEntityEditorDlg::DoDataExchange() {
   BindControl(IDC_ENTITY_TEXT, entityEdit_);
   entityEdit_.KeepCaretOnFocus();
   BindControl(IDC_ENTITY_COMBO, searchCombo_);
   BindControl(IDC_MAP_STATUS, mapStatus_);
   BindControl(IDC_FIND_FEEDBACK, findFeedback_);
+  BindControl(IDC_OUTLINE_COUNTS, outlineCounts_);
+  BindControl(IDC_OUTLINE_FILTER, outlineFilter_);
+  outlineList_ = GetDlgItem(GetSafeHwnd(), IDC_OUTLINE);
   BindControl(IDC_MAP_LIST, mapList_);
   BindControl(IDC_MAP_FOLDER, mapFolder_);
 }
@@ -124,6 +253,21 @@ BOOL CEntityEditorDlg::OnInitDialog() {
   if (textFont_ != nullptr) {
     SendMessageA(entityEdit_.GetSafeHwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(textFont_), TRUE);
   }
+  // The outline's columns, and the caret looked at now and then.
+  SendMessageA(outlineList_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  const struct {
+    const char* title;
+    int width;
+  } columns[] = {{"#", 36}, {"classname", 130}, {"targetname", 80}, {"origin", 90}};
+  for (int i = 0; i < static_cast<int>(std::size(columns)); ++i) {
+    LVCOLUMNA column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = const_cast<char*>(columns[i].title);
+    column.cx = columns[i].width;
+    column.iSubItem = i;
+    SendMessageA(outlineList_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+  }
+  SetTimer(hwnd, kCaretTimer, kCaretCheckMs, nullptr);
   char caption[256] = {};
   GetWindowTextA(hwnd, caption, static_cast<int>(sizeof caption));
   baseCaption_ = caption;

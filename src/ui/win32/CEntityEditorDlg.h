@@ -4,7 +4,10 @@
 
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
+#include "entities/EntityOutline.h"
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
 #include "ui/CEntityEditorDlg.h"
@@ -70,6 +73,13 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   // Ctrl+F, F3, Ctrl+S and F5.
   bool OnShortcutKey(WPARAM key) override;
 
+ public:
+  // The outline's rows as shown, for a test to look into.
+  [[nodiscard]] const std::vector<OutlineRow>& OutlineRows() const { return outlineRows_; }
+  [[nodiscard]] const std::vector<size_t>& OutlineShown() const { return outlineShown_; }
+  [[nodiscard]] bool OutlineRefreshPending() const { return outlineRefreshPending_; }
+
+ protected:
  private:
   void OnBrowse() { editor_.BrowseForMapFolder(); }
   void OnSave() { editor_.OnSave(); }
@@ -80,6 +90,14 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   void OnRefreshMapList() { editor_.OnRefreshMapList(); }
   // "*" before the caption while the text has unsaved changes.
   void UpdateCaption();
+  // The outline: read again 50 ms after the text last changed; filtered,
+  // counted; a row chosen selects its block; the caret marks its block's row.
+  void ScheduleOutlineRefresh();
+  void RefreshOutline();
+  void ApplyOutlineFilter();
+  void MarkOutlineRow();
+  LRESULT OnTimer(WPARAM timer, LPARAM);
+  LRESULT OnNotify(WPARAM, LPARAM header);
   void OnSelchangeMapList() { editor_.OnSelchangeMapList(); }
   void OnDestroy() { editor_.OnDestroy(); }
   LRESULT OnSysCommand(WPARAM command, LPARAM parameter);
@@ -92,6 +110,16 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   ComboBoxControl searchCombo_;
   StaticControl mapStatus_;
   StaticControl findFeedback_;
+  StaticControl outlineCounts_;
+  EditControl outlineFilter_;
+  HWND outlineList_ = nullptr;
+  std::vector<OutlineRow> outlineRows_;
+  std::vector<size_t> outlineShown_;
+  std::string outlineText_;  // the text the rows were read from
+  std::string outlineCell_;  // the text of the cell the list asked for last
+  bool outlineRefreshPending_ = false;
+  bool markingOutline_ = false;
+  int markedSelectionStart_ = -1;
   ListBoxControl mapList_;
   EditControl mapFolder_;
   HICON icon_ = nullptr;

@@ -4,6 +4,8 @@
 // registry is checked.
 
 #include <windows.h>
+// The list view's messages, after the definitions they build on.
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -518,6 +520,45 @@ TEST_F(MainWindowTest, FindFindNextDeleteAndDeleteAllActOnTheEntityEdit) {
     ASSERT_EQ(seen.size(), row.message != nullptr ? 1u : 0u);
     if (row.message != nullptr) ExpectMessageBox(seen[0], row.message, {IDOK});
   }
+}
+
+// The outline beside the text: one row per block, a row chosen selects its
+// block as Find does, the filter and the counts, and edits are followed.
+TEST_F(MainWindowTest, TheOutlineChoosesBlocksAndFollowsTheText) {
+  Start();
+  ChooseMap("alpha.bsp");
+  const auto settle = [this] {
+    for (int wait = 0; wait < 100 && window_->OutlineRefreshPending(); ++wait) {
+      Sleep(10);
+      Pump();
+    }
+  };
+  const auto rows = [this] { return static_cast<int>(Send(IDC_OUTLINE, LVM_GETITEMCOUNT)); };
+  settle();
+  ASSERT_EQ(rows(), static_cast<int>(kAllBlocks.size()));
+  EXPECT_EQ(window_->OutlineRows()[kLight].className, "light");
+
+  LVITEMA state{};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  state.state = LVIS_SELECTED | LVIS_FOCUSED;
+  Send(IDC_OUTLINE, LVM_SETITEMSTATE, kDeathmatch1, reinterpret_cast<LPARAM>(&state));
+  Pump();
+  EXPECT_EQ(Selection(), SpanOf(kAllBlocks, kDeathmatch1));
+  Click(IDC_FIND_NEXT);  // goes on after the chosen block
+  EXPECT_EQ(Selection(), SpanOf(kAllBlocks, kDeathmatch2));
+
+  SetWindowTextA(Item(IDC_OUTLINE_FILTER), "info_player_deathmatch");
+  Pump();
+  EXPECT_EQ(rows(), 2);
+  EXPECT_EQ(Text(IDC_OUTLINE_COUNTS), "info_player_deathmatch 2");
+  SetWindowTextA(Item(IDC_OUTLINE_FILTER), "");
+  Pump();
+
+  Click(IDC_DELETE_ALL);
+  boxes_.Take();
+  settle();
+  EXPECT_EQ(rows(), 3);
+  EXPECT_EQ(Text(IDC_OUTLINE_COUNTS), "info_player_start 1, light 1, worldspawn 1");
 }
 
 // Typed text, Enter in the edit included, lands on disk in lump form.
