@@ -30,12 +30,6 @@ constexpr const char* kChangedOnDiskText =
 // The errors shown when Save asks about a text the game refuses.
 constexpr size_t kErrorsShown = 3;
 
-// The line (from 1) of `offset` in `text`.
-size_t LineAt(std::string_view text, size_t offset) {
-  offset = std::min(offset, text.size());
-  return 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
-}
-
 CEntityEditorDlg::Options DefaultOptions() {
   return {[] { return GetCommandLineString(); }, EntityDumpPath()};
 }
@@ -117,19 +111,40 @@ CEntityEditorDlg::ChangesOutcome CEntityEditorDlg::AskSaveChanges(bool canCancel
   return lastSaveResult_ == 0 ? ChangesOutcome::kSaved : ChangesOutcome::kFailed;
 }
 
-bool CEntityEditorDlg::MayStoreText() {
+std::vector<CheckFinding> CEntityEditorDlg::CheckText(std::string_view text) const {
   // What the save stores: from the first block to the last, as the game
   // reads it (the line ends do not change the blocks).
-  const std::string_view text = EntityText.View();
   const size_t last = ScanFindLastChar(text, '}');
   const size_t open = last == kNotFound ? kNotFound : ScanFindChar(text.substr(0, last + 1), '{');
   const size_t first = open == kNotFound ? 0 : open;
   const std::string_view stored = last == kNotFound ? std::string_view() : text.substr(first, last + 1 - first);
   EntityCheckOptions options;
-  const std::int32_t models = BspFile.Lump(kModelsLump).length;
-  options.modelCount = models > 0 ? static_cast<size_t>(models) / kModelRecordBytes : 0;
+  if (BspFile.IsLoaded()) {
+    const std::int32_t models = BspFile.Lump(kModelsLump).length;
+    options.modelCount = models > 0 ? static_cast<size_t>(models) / kModelRecordBytes : 0;
+    // The name's prefix promises the map's mode, as `check` reads it.
+    const std::string_view name = MapName.View();
+    options.mapName = std::string(name.substr(0, name.rfind('.')));
+  }
   options.lumpBytes = LumpTextLength(text) + 1;
-  std::vector<CheckFinding> errors = CheckEntityText(stored, options);
+  std::vector<CheckFinding> findings = CheckEntityText(stored, options);
+  // Places in `text` itself.
+  size_t line = 1;
+  size_t counted = 0;
+  for (CheckFinding& finding : findings) {
+    finding.offset += first;
+    for (; counted < finding.offset && counted < text.size(); ++counted) line += text[counted] == '\n' ? 1 : 0;
+    finding.line = line;
+    const size_t lineStart = finding.offset == 0 ? 0 : text.rfind('\n', finding.offset - 1);
+    finding.column =
+        finding.offset - (lineStart == std::string_view::npos || finding.offset == 0 ? 0 : lineStart + 1) + 1;
+  }
+  return findings;
+}
+
+bool CEntityEditorDlg::MayStoreText() {
+  const std::string_view text = EntityText.View();
+  std::vector<CheckFinding> errors = CheckText(text);
   std::erase_if(errors, [](const CheckFinding& finding) { return finding.severity != CheckSeverity::kError; });
   if (errors.empty()) return true;
 
@@ -137,13 +152,12 @@ bool CEntityEditorDlg::MayStoreText() {
                                         : FormatString("The text has %d errors the game will refuse:",
                                                        static_cast<int>(errors.size()));
   for (size_t i = 0; i < std::min(errors.size(), kErrorsShown); ++i) {
-    const size_t line = LineAt(text, first + errors[i].offset);
-    question += FormatString("\nline %d: ", static_cast<int>(line)) + CString(errors[i].message);
+    question += FormatString("\nline %d: ", static_cast<int>(errors[i].line)) + CString(errors[i].message);
   }
   question += "\n\nSave anyway?";
   if (view_.Messages().AskYesNo(question)) return true;
   EntityEdit& edit = view_.Entities();
-  const auto caret = static_cast<int>(first + errors.front().offset);
+  const auto caret = static_cast<int>(errors.front().offset);
   edit.SetSel(caret, caret);
   edit.ScrollCaret();
   edit.SetFocus();
@@ -282,6 +296,14 @@ void CEntityEditorDlg::OnFind() {
 void CEntityEditorDlg::OnFindNext() { FindStep(); }
 
 void CEntityEditorDlg::OnFocusSearch() { view_.FocusSearch(); }
+
+void CEntityEditorDlg::OnProblemChosen(size_t offset) {
+  EntityEdit& edit = view_.Entities();
+  const auto caret = static_cast<int>(std::min(offset, edit.LiveText().size()));
+  edit.SetSel(caret, caret);
+  edit.ScrollCaret();
+  edit.SetFocus();
+}
 
 void CEntityEditorDlg::OnOutlineChosen(int open, int close) {
   EntityEdit& edit = view_.Entities();

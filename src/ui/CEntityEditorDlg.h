@@ -4,8 +4,10 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "bsp/CBspFile.h"
+#include "entities/EntityCheck.h"
 #include "platform/CString.h"
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
@@ -64,6 +66,11 @@ class CEntityEditorDlg {
   // `close` of the live text) is selected and shown as Find shows the block
   // it finds, and Find Next goes on after it.
   void OnOutlineChosen(int open, int close);
+  // What the save's check finds in `text` (the live text): errors and
+  // warnings with their places in it, in the words of `lumpwright-cli check`.
+  [[nodiscard]] std::vector<CheckFinding> CheckText(std::string_view text) const;
+  // A problem chosen: the caret goes to its place.
+  void OnProblemChosen(size_t offset);
   void OnFind();
   void OnFindNext();
   void OnDelete();

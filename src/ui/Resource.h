@@ -50,6 +50,9 @@
 #define IDC_OUTLINE_FILTER 1009
 #define IDC_OUTLINE 1010
 #define IDC_OUTLINE_COUNTS 1011
+// What the save's check finds in the text.
+#define IDC_PROBLEMS 1012
+#define IDC_PROBLEMS_LABEL 1013
 
 // The type of a dialog's initialisation data (the search box's class names),
 // and its one command: add a string to a combo box.
@@ -74,6 +77,7 @@
 #define LW_TEXT_ENTITIES_GROUP "Entities"
 #define LW_TEXT_MAP_FILES "Map Files:"
 #define LW_TEXT_OUTLINE_GROUP "Outline"
+#define LW_TEXT_PROBLEMS_LABEL "Problems"
 
 // The About box and its system-menu entry.
 #define LW_TEXT_ABOUT_MENU "&About Lumpwright..."

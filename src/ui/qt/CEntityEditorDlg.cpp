@@ -215,10 +215,22 @@ void CEntityEditorDlg::CreateControls() {
   outlineGroup_ = new QGroupBox(QStringLiteral("Outline"), this);
   outline_ = new OutlinePanel(this);
   outline_->liveText = [this] { return entityEdit_->LiveText(); };
+  outline_->check = [this](std::string_view text) { return editor_.CheckText(text); };
 
-  QWidget* const tabOrder[] = {mapFolder_,      browse_,    mapList_, searchCombo_, find_,     entityEdit_,
-                               delete_,         deleteAll_, save_,    exit_,        findNext_, outline_->Filter(),
-                               outline_->View()};
+  QWidget* const tabOrder[] = {mapFolder_,
+                               browse_,
+                               mapList_,
+                               searchCombo_,
+                               find_,
+                               entityEdit_,
+                               delete_,
+                               deleteAll_,
+                               save_,
+                               exit_,
+                               findNext_,
+                               outline_->Filter(),
+                               outline_->View(),
+                               outline_->Problems()};
   for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
   connect(browse_, &QPushButton::clicked, this, [this] { editor_.BrowseForMapFolder(); });
@@ -259,6 +271,8 @@ void CEntityEditorDlg::CreateControls() {
   });
   connect(outline_, &OutlinePanel::BlockChosen, this,
           [this](int open, int close) { editor_.OnOutlineChosen(open, close); });
+  connect(outline_, &OutlinePanel::ProblemChosen, this,
+          [this](int offset) { editor_.OnProblemChosen(static_cast<size_t>(offset)); });
   // Only a user's choice of an item (mouse, arrow keys, wheel) runs Find.
   connect(searchCombo_, &QComboBox::activated, this, [this] {
     searchTyped_ = false;
@@ -355,6 +369,7 @@ QWidget* CEntityEditorDlg::Control(int controlId) const {
     case IDC_FIND_FEEDBACK: return findFeedback_;
     case IDC_OUTLINE_FILTER: return outline_->Filter();
     case IDC_OUTLINE: return outline_->View();
+    case IDC_PROBLEMS: return outline_->Problems();
     default: return nullptr;
   }
 }

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTableView>
 #include <QTimer>
 #include <algorithm>
@@ -78,6 +79,13 @@ OutlinePanel::OutlinePanel(QWidget* parent) : QWidget(parent) {
   counts_->setTextFormat(Qt::PlainText);
   counts_->setWordWrap(true);
   counts_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  problemsLabel_ = new QLabel(QStringLiteral("Problems"), this);
+  problems_ = new QListWidget(this);
+  problems_->setUniformItemSizes(true);
+  connect(problems_, &QListWidget::itemActivated, this,
+          [this](QListWidgetItem* item) { emit ProblemChosen(item->data(Qt::UserRole).toInt()); });
+  connect(problems_, &QListWidget::itemClicked, this,
+          [this](QListWidgetItem* item) { emit ProblemChosen(item->data(Qt::UserRole).toInt()); });
   pending_ = new QTimer(this);
   pending_->setSingleShot(true);
   pending_->setInterval(kRefreshDelayMs);
@@ -118,6 +126,26 @@ void OutlinePanel::Refresh(std::string_view text) {
   model_.Reset(std::move(rows), std::move(shown));
   marking_ = false;
   ShowCounts();
+  ShowProblems();
+}
+
+void OutlinePanel::ShowProblems() {
+  problems_->clear();
+  if (!check) return;
+  // A text broken all over would give thousands: the first ones lead to the rest.
+  constexpr size_t kShownProblems = 500;
+  const std::vector<CheckFinding> findings = check(text_);
+  for (size_t i = 0; i < findings.size() && i < kShownProblems; ++i) {
+    const CheckFinding& finding = findings[i];
+    auto* item = new QListWidgetItem(QString::fromLatin1(
+        (std::string(finding.severity == CheckSeverity::kError ? "error" : "warning") + " " +
+         std::to_string(finding.line) + ":" + std::to_string(finding.column) + " " + finding.message)
+            .c_str()));
+    item->setData(Qt::UserRole, static_cast<int>(finding.offset));
+    problems_->addItem(item);
+  }
+  problemsLabel_->setText(findings.empty() ? QStringLiteral("Problems: none")
+                                           : QStringLiteral("Problems: %1").arg(findings.size()));
 }
 
 void OutlinePanel::ShowCounts() {
@@ -158,10 +186,19 @@ void OutlinePanel::resizeEvent(QResizeEvent* event) {
   const int w = width();
   const int h = height();
   const int field = filter_->sizeHint().height();
-  const int countsHeight = 5 * fontMetrics().height() + 4;
+  const int line = fontMetrics().height();
+  const int countsHeight = 3 * line + 4;
+  // The rows take three fifths of what is left, the problems the rest.
+  const int left = std::max(0, h - field - countsHeight - line - 16);
+  const int rowsHeight = left * 3 / 5;
   filter_->setGeometry(0, 0, w, field);
-  view_->setGeometry(0, field + 4, w, std::max(0, h - field - 8 - countsHeight));
-  counts_->setGeometry(0, h - countsHeight, w, countsHeight);
+  view_->setGeometry(0, field + 4, w, rowsHeight);
+  int y = field + 4 + rowsHeight + 4;
+  counts_->setGeometry(0, y, w, countsHeight);
+  y += countsHeight + 4;
+  problemsLabel_->setGeometry(0, y, w, line);
+  y += line + 4;
+  problems_->setGeometry(0, y, w, std::max(0, h - y));
 }
 
 }  // namespace lw::qt

@@ -2,8 +2,9 @@
 
 // The outline beside the text: one row per entity block of the live text (its
 // number, class, targetname and origin, read as `lumpwright-cli entities`
-// reads them), a filter field above it and the counts per class below. The
-// rows are a model over the core's outline, not one widget per block.
+// reads them), a filter field above it and the counts per class below; under
+// them the problems the save's check finds in the text. The rows are a model
+// over the core's outline, not one widget per block.
 
 #include <QAbstractTableModel>
 #include <QWidget>
@@ -12,10 +13,12 @@
 #include <string_view>
 #include <vector>
 
+#include "entities/EntityCheck.h"
 #include "entities/EntityOutline.h"
 
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QTableView;
 class QTimer;
 
@@ -62,12 +65,17 @@ class OutlinePanel : public QWidget {
   [[nodiscard]] QLabel* Counts() const { return counts_; }
   [[nodiscard]] const OutlineModel& Model() const { return model_; }
 
-  // The text the rows are read from; set by the window.
+  [[nodiscard]] QListWidget* Problems() const { return problems_; }
+
+  // The text the rows are read from, and the check of it; set by the window.
   std::function<std::string_view()> liveText;
+  std::function<std::vector<CheckFinding>(std::string_view)> check;
 
  signals:
   // The user chose a row: the block from `open` to `close` of the text.
   void BlockChosen(int open, int close);
+  // The user chose a problem: its place in the text.
+  void ProblemChosen(int offset);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -76,11 +84,14 @@ class OutlinePanel : public QWidget {
   void Rebuild();
   void ApplyFilter();
   void ShowCounts();
+  void ShowProblems();
 
   OutlineModel model_;
   QLineEdit* filter_ = nullptr;
   QTableView* view_ = nullptr;
   QLabel* counts_ = nullptr;
+  QLabel* problemsLabel_ = nullptr;
+  QListWidget* problems_ = nullptr;
   QTimer* pending_ = nullptr;
   std::string text_;  // the text the rows were read from, for the filter
   bool marking_ = false;

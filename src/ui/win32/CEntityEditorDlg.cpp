@@ -69,6 +69,7 @@ bool CEntityEditorDlg::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, 
       MessageRow(WM_NOTIFY, &CEntityEditorDlg::OnNotify),
       CommandRow(EN_CHANGE, IDC_ENTITY_TEXT, &CEntityEditorDlg::ScheduleOutlineRefresh),
       CommandRow(EN_CHANGE, IDC_OUTLINE_FILTER, &CEntityEditorDlg::ApplyOutlineFilter),
+      CommandRow(LBN_SELCHANGE, IDC_PROBLEMS, &CEntityEditorDlg::OnProblemChosen),
   };
   ++routeDepth_;
   const bool handled =
@@ -77,7 +78,7 @@ bool CEntityEditorDlg::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, 
   // map loaded, Delete All): the outline reads it again.
   if (message == WM_COMMAND && routeDepth_ == 1) {
     const int id = LOWORD(wParam);
-    if (id != IDC_OUTLINE_FILTER && id != IDC_ENTITY_TEXT) ScheduleOutlineRefresh();
+    if (id != IDC_OUTLINE_FILTER && id != IDC_ENTITY_TEXT && id != IDC_PROBLEMS) ScheduleOutlineRefresh();
   }
   // A command reads the edit's buffer in place; when the outermost message is
   // handled, the control has its buffer back.
@@ -129,6 +130,30 @@ void CEntityEditorDlg::RefreshOutline() {
   entityEdit_.ReleaseLiveText();
   outlineRows_ = BuildOutline(outlineText_);
   ApplyOutlineFilter();
+  ShowProblems();
+}
+
+void CEntityEditorDlg::ShowProblems() {
+  problems_.ResetContent();
+  problemOffsets_.clear();
+  // A text broken all over would give thousands: the first ones lead to the rest.
+  constexpr size_t kShownProblems = 500;
+  const std::vector<CheckFinding> findings = editor_.CheckText(outlineText_);
+  for (size_t i = 0; i < findings.size() && i < kShownProblems; ++i) {
+    const CheckFinding& finding = findings[i];
+    problems_.AddString(CString(std::string(finding.severity == CheckSeverity::kError ? "error" : "warning") + " " +
+                                std::to_string(finding.line) + ":" + std::to_string(finding.column) + " " +
+                                finding.message));
+    problemOffsets_.push_back(finding.offset);
+  }
+  problemsLabel_.SetText(findings.empty() ? CString("Problems: none")
+                                          : FormatString("Problems: %d", static_cast<int>(findings.size())));
+}
+
+void CEntityEditorDlg::OnProblemChosen() {
+  const int chosen = problems_.GetCurSel();
+  if (chosen < 0 || static_cast<size_t>(chosen) >= problemOffsets_.size()) return;
+  editor_.OnProblemChosen(problemOffsets_[static_cast<size_t>(chosen)]);
 }
 
 void CEntityEditorDlg::ApplyOutlineFilter() {
@@ -223,6 +248,8 @@ void CEntityEditorDlg::DoDataExchange() {
   BindControl(IDC_OUTLINE_COUNTS, outlineCounts_);
   BindControl(IDC_OUTLINE_FILTER, outlineFilter_);
   outlineList_ = GetDlgItem(GetSafeHwnd(), IDC_OUTLINE);
+  BindControl(IDC_PROBLEMS, problems_);
+  BindControl(IDC_PROBLEMS_LABEL, problemsLabel_);
   BindControl(IDC_MAP_LIST, mapList_);
   BindControl(IDC_MAP_FOLDER, mapFolder_);
 }

@@ -98,6 +98,8 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   void MarkOutlineRow();
   LRESULT OnTimer(WPARAM timer, LPARAM);
   LRESULT OnNotify(WPARAM, LPARAM header);
+  void ShowProblems();
+  void OnProblemChosen();
   void OnSelchangeMapList() { editor_.OnSelchangeMapList(); }
   void OnDestroy() { editor_.OnDestroy(); }
   LRESULT OnSysCommand(WPARAM command, LPARAM parameter);
@@ -113,6 +115,9 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   StaticControl outlineCounts_;
   EditControl outlineFilter_;
   HWND outlineList_ = nullptr;
+  ListBoxControl problems_;
+  StaticControl problemsLabel_;
+  std::vector<size_t> problemOffsets_;
   std::vector<OutlineRow> outlineRows_;
   std::vector<size_t> outlineShown_;
   std::string outlineText_;  // the text the rows were read from

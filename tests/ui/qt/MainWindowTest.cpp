@@ -525,6 +525,25 @@ TEST_F(QtMainWindowTest, TheOutlineChoosesBlocksAndFollowsTheText) {
   EXPECT_EQ(outline.Counts()->text(), "info_player_deathmatch 3");
   outline.Filter()->clear();
 
+  // The problems of the text: none here, then the check's words for a block
+  // without its class; choosing one puts the caret on its place.
+  EXPECT_EQ(outline.Problems()->count(), 0);
+  window_->Entities().SetSel(0, 0);
+  window_->Entities().ReplaceSel(CString("{\r\n}\r\n"));
+  outline.Refresh(window_->Entities().LiveText());
+  ASSERT_GE(outline.Problems()->count(), 1);
+  EXPECT_TRUE(outline.Problems()->item(0)->text().startsWith("error 1:1 "))
+      << outline.Problems()->item(0)->text().toStdString();
+  window_->Entities().SetSel(20, 20);
+  emit outline.Problems()->itemClicked(outline.Problems()->item(0));
+  int start = -1;
+  int end = -1;
+  window_->Entities().GetSel(start, end);
+  EXPECT_EQ(start, 0);
+  window_->Entities().SetSel(0, 4);
+  window_->Entities().ReplaceSel(CString());
+  outline.Refresh(window_->Entities().LiveText());
+
   window_->Editor().OnDeleteAll();
   EXPECT_TRUE(outline.RefreshPending());
   for (int wait = 0; wait < 50 && outline.RefreshPending(); ++wait) QTest::qWait(10);
@@ -538,7 +557,7 @@ TEST_F(QtMainWindowTest, TabFollowsTheTemplateOrder) {
   ChooseMap("alpha.bsp");
   const int order[] = {IDC_MAP_FOLDER,  IDC_BROWSE,         IDC_MAP_LIST,   IDC_ENTITY_COMBO, IDC_FIND,
                        IDC_ENTITY_TEXT, IDC_DELETE,         IDC_DELETE_ALL, IDC_SAVE,         kIdOk,
-                       IDC_FIND_NEXT,   IDC_OUTLINE_FILTER, IDC_OUTLINE,    IDC_MAP_FOLDER};
+                       IDC_FIND_NEXT,   IDC_OUTLINE_FILTER, IDC_OUTLINE,    IDC_PROBLEMS,     IDC_MAP_FOLDER};
   Control(order[0])->setFocus();
   const std::string text = Bytes();
   for (size_t i = 1; i < std::size(order); ++i) {

@@ -559,6 +559,24 @@ TEST_F(MainWindowTest, TheOutlineChoosesBlocksAndFollowsTheText) {
   settle();
   EXPECT_EQ(rows(), 3);
   EXPECT_EQ(Text(IDC_OUTLINE_COUNTS), "info_player_start 1, light 1, worldspawn 1");
+
+  // The problems of the text in the check's words: a block without its class
+  // typed at the top; choosing it puts the caret on its place.
+  Send(IDC_ENTITY_TEXT, EM_SETSEL, 0, 0);
+  const char block[] = "{\r\n}\r\n";
+  Send(IDC_ENTITY_TEXT, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(block));
+  Pump();
+  settle();
+  ASSERT_GE(Send(IDC_PROBLEMS, LB_GETCOUNT), 1);
+  char first[512] = {};
+  Send(IDC_PROBLEMS, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(first));
+  EXPECT_EQ(std::string(first).rfind("error 1:1 ", 0), 0U) << first;
+  Send(IDC_ENTITY_TEXT, EM_SETSEL, 20, 20);
+  Send(IDC_PROBLEMS, LB_SETCURSEL, 0);
+  SendMessageA(main_, WM_COMMAND, MAKEWPARAM(IDC_PROBLEMS, LBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(Item(IDC_PROBLEMS)));
+  Pump();
+  EXPECT_EQ(Selection(), std::make_pair(0, 0));
 }
 
 // Typed text, Enter in the edit included, lands on disk in lump form.
