@@ -2,37 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "entities/EntityBlocks.h"
 
 namespace lw {
-
-std::vector<OutlineRow> BuildOutline(std::string_view text) {
-  std::vector<OutlineRow> rows;
-  size_t line = 1;
-  size_t counted = 0;  // the bytes whose line ends are in `line`
-  ForEachEntityBlock(text, [&](const EntityBlock& block) {
-    const char* from = text.data() + counted;
-    const char* to = text.data() + block.open;
-    while (from < to) {
-      const void* found = std::memchr(from, '\n', static_cast<size_t>(to - from));
-      if (found == nullptr) break;
-      ++line;
-      from = static_cast<const char*>(found) + 1;
-    }
-    counted = block.open;
-    OutlineRow row;
-    row.block = rows.size();
-    row.open = block.open;
-    row.close = block.close;
-    row.line = line;
-    row.className = std::string(ClassOf(text, block).value_or(""));
-    row.targetname = std::string(ValueOf(text, block, "targetname").value_or(""));
-    row.origin = std::string(ValueOf(text, block, "origin").value_or(""));
-    rows.push_back(std::move(row));
-  });
-  return rows;
-}
 
 size_t OutlineRowAt(const std::vector<OutlineRow>& rows, size_t offset) {
   // The first row that opens after the offset; the one before it holds it.
