@@ -112,6 +112,8 @@ CEntityEditorDlg::ChangesOutcome CEntityEditorDlg::AskSaveChanges(bool canCancel
 }
 
 std::vector<CheckFinding> CEntityEditorDlg::CheckText(std::string_view text) const {
+  // Without a map there is nothing to store the text into, so nothing to refuse.
+  if (!BspFile.IsLoaded()) return {};
   // What the save stores: from the first block to the last, as the game
   // reads it (the line ends do not change the blocks).
   const size_t last = ScanFindLastChar(text, '}');
@@ -315,11 +317,28 @@ void CEntityEditorDlg::OnOutlineChosen(int open, int close) {
   SearchPosition = selectionEnd + 1;
 }
 
+void CEntityEditorDlg::OnMapFilterChanged(const CString& filter) {
+  mapFilter_ = filter;
+  OnRefreshMapList();
+}
+
+namespace {
+
+// Whether `name` holds `filter`, ASCII letters in either case, as the list's
+// own pattern reads names.
+bool NameHolds(std::string_view name, std::string_view filter) {
+  const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return std::search(name.begin(), name.end(), filter.begin(), filter.end(),
+                     [&](char a, char b) { return fold(a) == fold(b); }) != name.end();
+}
+
+}  // namespace
+
 void CEntityEditorDlg::OnRefreshMapList() {
   view_.ResetMapList();
   chosenIndex_ = -1;
   for (const DirectoryEntry& entry : ListDirectory(MapFolder + kMapPattern)) {
-    if (!entry.isDirectory) view_.AddMap(entry.name);
+    if (!entry.isDirectory && NameHolds(entry.name.View(), mapFilter_.View())) view_.AddMap(entry.name);
   }
   if (MapName.IsEmpty()) return;
   for (int i = 0;; ++i) {
@@ -373,6 +392,12 @@ void CEntityEditorDlg::ResolveMapFolder() {
 }
 
 int CEntityEditorDlg::FillMapList(const CString& pattern) {
+  // Another folder's maps are all listed: a filter typed for the last one
+  // could hide every map of the new one.
+  if (!mapFilter_.IsEmpty()) {
+    mapFilter_.Empty();
+    view_.SetMapFilterText(CString());
+  }
   view_.ResetMapList();
   chosenIndex_ = -1;
   int count = 0;

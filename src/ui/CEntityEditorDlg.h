@@ -58,6 +58,9 @@ class CEntityEditorDlg {
   // F5: the folder listed again (a map added or removed meanwhile); the map
   // shown stays chosen while it is listed, with its text and edits.
   void OnRefreshMapList();
+  // The map list's filter field changed: only the maps whose names hold the
+  // text (letters in either case) are listed; another folder empties it.
+  void OnMapFilterChanged(const CString& filter);
 
   // Entity search and deletion.
   // Ctrl+F: the search box gets the keyboard focus.
@@ -67,7 +70,8 @@ class CEntityEditorDlg {
   // it finds, and Find Next goes on after it.
   void OnOutlineChosen(int open, int close);
   // What the save's check finds in `text` (the live text): errors and
-  // warnings with their places in it, in the words of `lumpwright-cli check`.
+  // warnings with their places in it, in the words of `lumpwright-cli check`;
+  // nothing while no map is loaded.
   [[nodiscard]] std::vector<CheckFinding> CheckText(std::string_view text) const;
   // A problem chosen: the caret goes to its place.
   void OnProblemChosen(size_t offset);
@@ -131,6 +135,7 @@ class CEntityEditorDlg {
   CBspFile BspFile;
   CString EntityText;
   int SearchPosition = 0;
+  CString mapFilter_;
   CString EntityDump;
 
   int waitCursorCount_ = 0;

@@ -22,6 +22,7 @@ class InMemoryMainWindowView : public MainWindowView {
   [[nodiscard]] int MapListSelection() const override { return mapSelection; }
   [[nodiscard]] CString MapListItem(int index) const override;
   void SetMapListSelection(int index) override { mapSelection = index; }
+  void SetMapFilterText(const CString& text) override { mapFilter = text; }
   void SetStatusText(const CString& text) override { statusText = text; }
   [[nodiscard]] bool HasFindFeedback() const override { return hasFindFeedback; }
   void SetFindFeedback(const CString& text) override { findFeedback = text; }
@@ -47,6 +48,7 @@ class InMemoryMainWindowView : public MainWindowView {
   CString folderText;
   std::vector<CString> maps;
   int mapSelection = -1;
+  CString mapFilter;
   CString statusText = "No Map Loaded";
   // The command line's find steps through every block without the line.
   bool hasFindFeedback = false;

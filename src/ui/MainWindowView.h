@@ -28,6 +28,8 @@ class MainWindowView {
   [[nodiscard]] virtual CString MapListItem(int index) const = 0;
   // Selects an item (-1: none) without a selection-change notification.
   virtual void SetMapListSelection(int index) = 0;
+  // The map list's filter field, set without a change notification.
+  virtual void SetMapFilterText(const CString& text) = 0;
 
   // Status label.
   virtual void SetStatusText(const CString& text) = 0;

@@ -53,6 +53,8 @@
 // What the save's check finds in the text.
 #define IDC_PROBLEMS 1012
 #define IDC_PROBLEMS_LABEL 1013
+// The map list's filter field.
+#define IDC_MAP_FILTER 1014
 
 // The type of a dialog's initialisation data (the search box's class names),
 // and its one command: add a string to a combo box.

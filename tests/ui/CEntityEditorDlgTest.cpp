@@ -142,6 +142,26 @@ TEST_F(EditorTest, FirstRunWarnsAndTriesTheGameKeys) {
   }
 }
 
+// The map list's filter: names holding the text in either case; the map
+// shown stays chosen while listed; F5 keeps the filter, another folder not.
+TEST_F(EditorTest, TheMapFilterListsTheNamesHoldingItsText) {
+  Start();
+  Choose("alpha.bsp");
+  dlg->OnMapFilterChanged("BETA");
+  EXPECT_EQ(view.maps, std::vector<CString>{"Beta.BSP"});
+  EXPECT_EQ(view.mapSelection, -1);
+  dlg->OnMapFilterChanged("ph");
+  EXPECT_EQ(view.maps, std::vector<CString>{"alpha.bsp"});
+  EXPECT_EQ(view.mapSelection, 0);
+  dlg->OnRefreshMapList();
+  EXPECT_EQ(view.maps, std::vector<CString>{"alpha.bsp"});
+  view.mapFilter = "ph";
+  EXPECT_EQ(dlg->FillMapList(CString(Folder()) + "*.bsp"), 2);
+  EXPECT_EQ(view.mapFilter, CString());
+  dlg->OnRefreshMapList();
+  EXPECT_EQ(view.maps.size(), 2u);
+}
+
 TEST_F(EditorTest, EmptyFolderOpensThePickerAtOnce) {
   settings.Put(kSettingsKey, kInstallPathValue, dir.File("nowhere") + "/");
   view.pickerAnswers.push_back(CString(maps.string()));

@@ -212,25 +212,18 @@ void CEntityEditorDlg::CreateControls() {
   searchLabel_ = MakeLabel(this, LW_TEXT_SEARCH_LABEL);
   findNext_ = MakeButton(this, LW_TEXT_FIND_NEXT);
   mapFilesLabel_ = MakeLabel(this, LW_TEXT_MAP_FILES);
+  mapFilter_ = new QLineEdit(this);
+  mapFilter_->setPlaceholderText(QStringLiteral("Filter"));
+  mapFilter_->setClearButtonEnabled(true);
   outlineGroup_ = new QGroupBox(QStringLiteral("Outline"), this);
   outline_ = new OutlinePanel(this);
   outline_->liveText = [this] { return entityEdit_->LiveText(); };
   outline_->check = [this](std::string_view text) { return editor_.CheckText(text); };
 
-  QWidget* const tabOrder[] = {mapFolder_,
-                               browse_,
-                               mapList_,
-                               searchCombo_,
-                               find_,
-                               entityEdit_,
-                               delete_,
-                               deleteAll_,
-                               save_,
-                               exit_,
-                               findNext_,
-                               outline_->Filter(),
-                               outline_->View(),
-                               outline_->Problems()};
+  QWidget* const tabOrder[] = {
+      mapFolder_,         browse_,          mapFilter_,          mapList_, searchCombo_, find_,
+      entityEdit_,        delete_,          deleteAll_,          save_,    exit_,        findNext_,
+      outline_->Filter(), outline_->View(), outline_->Problems()};
   for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
   connect(browse_, &QPushButton::clicked, this, [this] { editor_.BrowseForMapFolder(); });
@@ -262,6 +255,8 @@ void CEntityEditorDlg::CreateControls() {
     setWindowTitle((modified ? QStringLiteral("*") : QString()) + Text(LW_TEXT_MAIN_CAPTION));
   });
   connect(mapList_, &QListWidget::itemSelectionChanged, this, [this] { editor_.OnSelchangeMapList(); });
+  connect(mapFilter_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { editor_.OnMapFilterChanged(BytesOf(text.toLocal8Bit())); });
   // The outline follows the text and the caret; a row chosen selects its block.
   connect(entityEdit_, &QsciScintilla::textChanged, outline_, &OutlinePanel::TextChanged);
   // A selection marks the block it starts in (a block Find selected ends at
@@ -323,7 +318,8 @@ void CEntityEditorDlg::LayOut() {
   place(mapsGroup_, 6, 6, 166, 390, 0, grownY);
   place(entitiesGroup_, 180, 7, 353, 389, grownX, grownY);
   place(findNext_, 473, 48, 50, 14);
-  place(mapFilesLabel_, 17, 76, 119, 8);
+  place(mapFilesLabel_, 17, 76, 45, 8);
+  place(mapFilter_, 64, 74, 96, 12);
   // The outline keeps its width; the text takes what the window grows by.
   QRect group = units.Rect(kTemplateWidth, 7, kOutlineWidth - 7, 389).translated(grownX, top);
   group.setHeight(group.height() + grownY);
@@ -370,6 +366,7 @@ QWidget* CEntityEditorDlg::Control(int controlId) const {
     case IDC_OUTLINE_FILTER: return outline_->Filter();
     case IDC_OUTLINE: return outline_->View();
     case IDC_PROBLEMS: return outline_->Problems();
+    case IDC_MAP_FILTER: return mapFilter_;
     default: return nullptr;
   }
 }
@@ -408,6 +405,11 @@ int CEntityEditorDlg::MapListSelection() const {
 CString CEntityEditorDlg::MapListItem(int index) const {
   const QListWidgetItem* item = mapList_->item(index);
   return item == nullptr ? CString() : BytesOf(item->data(Qt::UserRole).toByteArray());
+}
+
+void CEntityEditorDlg::SetMapFilterText(const CString& text) {
+  const QSignalBlocker blocker(mapFilter_);
+  mapFilter_->setText(QString::fromLocal8Bit(text.GetString(), static_cast<qsizetype>(text.Size())));
 }
 
 void CEntityEditorDlg::SetMapListSelection(int index) {

@@ -61,6 +61,7 @@ class CEntityEditorDlg final : public QDialog, public MainWindowView {
   [[nodiscard]] int MapListSelection() const override;
   [[nodiscard]] CString MapListItem(int index) const override;
   void SetMapListSelection(int index) override;
+  void SetMapFilterText(const CString& text) override;
   void SetStatusText(const CString& text) override;
   [[nodiscard]] bool HasFindFeedback() const override { return true; }
   void SetFindFeedback(const CString& text) override;
@@ -103,6 +104,7 @@ class CEntityEditorDlg final : public QDialog, public MainWindowView {
   QLineEdit* mapFolder_ = nullptr;
   QPushButton* browse_ = nullptr;
   QListWidget* mapList_ = nullptr;
+  QLineEdit* mapFilter_ = nullptr;
   QComboBox* searchCombo_ = nullptr;
   QPushButton* find_ = nullptr;
   ScintillaEntityEdit* entityEdit_ = nullptr;

@@ -70,6 +70,7 @@ bool CEntityEditorDlg::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, 
       CommandRow(EN_CHANGE, IDC_ENTITY_TEXT, &CEntityEditorDlg::ScheduleOutlineRefresh),
       CommandRow(EN_CHANGE, IDC_OUTLINE_FILTER, &CEntityEditorDlg::ApplyOutlineFilter),
       CommandRow(LBN_SELCHANGE, IDC_PROBLEMS, &CEntityEditorDlg::OnProblemChosen),
+      CommandRow(EN_CHANGE, IDC_MAP_FILTER, &CEntityEditorDlg::OnMapFilterChanged),
   };
   ++routeDepth_;
   const bool handled =
@@ -131,6 +132,16 @@ void CEntityEditorDlg::RefreshOutline() {
   outlineRows_ = BuildOutline(outlineText_);
   ApplyOutlineFilter();
   ShowProblems();
+}
+
+void CEntityEditorDlg::OnMapFilterChanged() {
+  if (!settingMapFilter_) editor_.OnMapFilterChanged(mapFilter_.Text());
+}
+
+void CEntityEditorDlg::SetMapFilterText(const CString& text) {
+  settingMapFilter_ = true;
+  mapFilter_.SetText(text);
+  settingMapFilter_ = false;
 }
 
 void CEntityEditorDlg::ShowProblems() {
@@ -249,6 +260,7 @@ void CEntityEditorDlg::DoDataExchange() {
   BindControl(IDC_OUTLINE_FILTER, outlineFilter_);
   outlineList_ = GetDlgItem(GetSafeHwnd(), IDC_OUTLINE);
   BindControl(IDC_PROBLEMS, problems_);
+  BindControl(IDC_MAP_FILTER, mapFilter_);
   BindControl(IDC_PROBLEMS_LABEL, problemsLabel_);
   BindControl(IDC_MAP_LIST, mapList_);
   BindControl(IDC_MAP_FOLDER, mapFolder_);

@@ -47,6 +47,7 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   void AddMap(const CString& name) override { mapList_.AddString(name); }
   [[nodiscard]] int MapListSelection() const override { return mapList_.GetCurSel(); }
   [[nodiscard]] CString MapListItem(int index) const override { return mapList_.GetText(index); }
+  void SetMapFilterText(const CString& text) override;
   void SetMapListSelection(int index) override { mapList_.SetCurSel(index); }
   void SetStatusText(const CString& text) override { mapStatus_.SetText(text); }
   [[nodiscard]] bool HasFindFeedback() const override { return true; }
@@ -99,6 +100,7 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   LRESULT OnTimer(WPARAM timer, LPARAM);
   LRESULT OnNotify(WPARAM, LPARAM header);
   void ShowProblems();
+  void OnMapFilterChanged();
   void OnProblemChosen();
   void OnSelchangeMapList() { editor_.OnSelchangeMapList(); }
   void OnDestroy() { editor_.OnDestroy(); }
@@ -116,6 +118,8 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   EditControl outlineFilter_;
   HWND outlineList_ = nullptr;
   ListBoxControl problems_;
+  EditControl mapFilter_;
+  bool settingMapFilter_ = false;
   StaticControl problemsLabel_;
   std::vector<size_t> problemOffsets_;
   std::vector<OutlineRow> outlineRows_;

@@ -555,9 +555,10 @@ TEST_F(QtMainWindowTest, TheOutlineChoosesBlocksAndFollowsTheText) {
 TEST_F(QtMainWindowTest, TabFollowsTheTemplateOrder) {
   Start();
   ChooseMap("alpha.bsp");
-  const int order[] = {IDC_MAP_FOLDER,  IDC_BROWSE,         IDC_MAP_LIST,   IDC_ENTITY_COMBO, IDC_FIND,
-                       IDC_ENTITY_TEXT, IDC_DELETE,         IDC_DELETE_ALL, IDC_SAVE,         kIdOk,
-                       IDC_FIND_NEXT,   IDC_OUTLINE_FILTER, IDC_OUTLINE,    IDC_PROBLEMS,     IDC_MAP_FOLDER};
+  const int order[] = {IDC_MAP_FOLDER,     IDC_BROWSE,  IDC_MAP_FILTER,  IDC_MAP_LIST,
+                       IDC_ENTITY_COMBO,   IDC_FIND,    IDC_ENTITY_TEXT, IDC_DELETE,
+                       IDC_DELETE_ALL,     IDC_SAVE,    kIdOk,           IDC_FIND_NEXT,
+                       IDC_OUTLINE_FILTER, IDC_OUTLINE, IDC_PROBLEMS,    IDC_MAP_FOLDER};
   Control(order[0])->setFocus();
   const std::string text = Bytes();
   for (size_t i = 1; i < std::size(order); ++i) {
