@@ -1,9 +1,9 @@
 #include "platform/FilePattern.h"
 
+#include "platform/AsciiCase.h"
+
 namespace lw {
 namespace {
-
-char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Whether `c` is in the set that starts at `pattern[open]` ('['); `end`
 // receives the position after its ']'. False with `end` at npos when the set
@@ -14,14 +14,14 @@ bool InSet(std::string_view pattern, size_t open, char c, size_t& end) {
   if (negated) ++q;
   const size_t first = q;
   bool found = false;
-  c = FoldCase(c);
+  c = FoldAsciiCase(c);
   // A ']' right after the '[' (or its '!') is one of the set.
   while (q < pattern.size() && (pattern[q] != ']' || q == first)) {
     if (q + 2 < pattern.size() && pattern[q + 1] == '-' && pattern[q + 2] != ']') {
-      found = found || (c >= FoldCase(pattern[q]) && c <= FoldCase(pattern[q + 2]));
+      found = found || (c >= FoldAsciiCase(pattern[q]) && c <= FoldAsciiCase(pattern[q + 2]));
       q += 3;
     } else {
-      found = found || c == FoldCase(pattern[q]);
+      found = found || c == FoldAsciiCase(pattern[q]);
       ++q;
     }
   }
@@ -50,7 +50,7 @@ bool MatchesFilePattern(std::string_view name, std::string_view pattern) {
     }
     if (p < pattern.size()) {
       size_t after = p + 1;
-      bool matches = pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]);
+      bool matches = pattern[p] == '?' || FoldAsciiCase(pattern[p]) == FoldAsciiCase(name[n]);
       if (pattern[p] == '[') {
         matches = InSet(pattern, p, name[n], after);
         if (after == std::string_view::npos) {

@@ -5,18 +5,10 @@
 #include <iterator>
 #include <system_error>
 
+#include "platform/AsciiCase.h"
+
 namespace lw {
 namespace {
-
-char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsFolded(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-  }
-  return true;
-}
 
 // The file's bytes; nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path) {
@@ -101,7 +93,7 @@ std::vector<std::string> LibraryFoldersOf(std::string_view vdf) {
       key = std::move(word);
       continue;
     }
-    if ((depth >= 2 && EqualsFolded(*key, "path")) || (depth == 1 && IsAllDigits(*key))) {
+    if ((depth >= 2 && EqualsIgnoringAsciiCase(*key, "path")) || (depth == 1 && IsAllDigits(*key))) {
       if (!word.empty()) folders.push_back(std::move(word));
     }
     key.reset();

@@ -6,6 +6,7 @@
 #include "entities/EntityBlockSearch.h"
 #include "entities/EntityCheck.h"
 #include "entities/EntityText.h"
+#include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
 #include "platform/CommandLine.h"
 #include "platform/DirectoryListing.h"
@@ -327,9 +328,8 @@ namespace {
 // Whether `name` holds `filter`, ASCII letters in either case, as the list's
 // own pattern reads names.
 bool NameHolds(std::string_view name, std::string_view filter) {
-  const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
   return std::search(name.begin(), name.end(), filter.begin(), filter.end(),
-                     [&](char a, char b) { return fold(a) == fold(b); }) != name.end();
+                     [](char a, char b) { return FoldAsciiCase(a) == FoldAsciiCase(b); }) != name.end();
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/AsciiCase.h"
 #include "platform/FileSave.h"
 #include "platform/GameKeys.h"
 #include "platform/SteamLibraries.h"
@@ -23,16 +24,6 @@ namespace {
 constexpr std::string_view kNewFileHeader =
     "# Lumpwright's settings: a [key] line, then name=value lines under it.\n"
     "# Values are kept byte for byte; %XX stands for the byte of hex value XX.\n";
-
-char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsFolded(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-  }
-  return true;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -126,7 +117,7 @@ class SettingsText {
 
   [[nodiscard]] bool HasSection(std::string_view section) const {
     for (const Line& line : lines_) {
-      if (line.isHeader && EqualsFolded(line.section, section)) return true;
+      if (line.isHeader && EqualsIgnoringAsciiCase(line.section, section)) return true;
     }
     return false;
   }
@@ -147,7 +138,8 @@ class SettingsText {
     // After the last value line of the section, or right after its header.
     size_t insertAt = kNone;
     for (size_t i = 0; i < lines_.size(); ++i) {
-      if (EqualsFolded(lines_[i].section, section) && (lines_[i].isHeader || lines_[i].name)) insertAt = i + 1;
+      if (EqualsIgnoringAsciiCase(lines_[i].section, section) && (lines_[i].isHeader || lines_[i].name))
+        insertAt = i + 1;
     }
     if (insertAt == kNone) {
       if (lines_.empty()) {
@@ -190,7 +182,8 @@ class SettingsText {
   [[nodiscard]] size_t IndexOf(std::string_view section, std::string_view name) const {
     for (size_t i = 0; i < lines_.size(); ++i) {
       const Line& line = lines_[i];
-      if (line.name && EqualsFolded(line.section, section) && EqualsFolded(*line.name, name)) return i;
+      if (line.name && EqualsIgnoringAsciiCase(line.section, section) && EqualsIgnoringAsciiCase(*line.name, name))
+        return i;
     }
     return kNone;
   }
@@ -253,7 +246,7 @@ bool PosixSettingsStore::QueryValue(const CString& subkey, const CString& valueN
   }
   // What the file says about a game key comes first, so a person can point
   // the program at a game that Steam does not know of.
-  if (!value && EqualsFolded(valueName.View(), kInstallPathValue)) value = SteamGameFolder(subkey);
+  if (!value && EqualsIgnoringAsciiCase(valueName.View(), kInstallPathValue)) value = SteamGameFolder(subkey);
   if (!value || value->size() > maxBytes) return false;
   bytes = std::move(*value);
   return true;
@@ -280,8 +273,8 @@ bool PosixSettingsStore::SetStringValue(const CString& subkey, const CString& va
 }
 
 std::optional<std::string> PosixSettingsStore::SteamGameFolder(const CString& subkey) const {
-  if (EqualsFolded(subkey.View(), kCounterStrikeKey)) return FindSteamGameFolder(steamRoots_, true);
-  if (EqualsFolded(subkey.View(), kHalfLifeKey)) return FindSteamGameFolder(steamRoots_, false);
+  if (EqualsIgnoringAsciiCase(subkey.View(), kCounterStrikeKey)) return FindSteamGameFolder(steamRoots_, true);
+  if (EqualsIgnoringAsciiCase(subkey.View(), kHalfLifeKey)) return FindSteamGameFolder(steamRoots_, false);
   return std::nullopt;
 }
 
