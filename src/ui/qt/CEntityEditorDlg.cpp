@@ -1,10 +1,13 @@
 #include "ui/qt/CEntityEditorDlg.h"
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -24,6 +27,7 @@
 #include "platform/CodePage.h"
 #include "platform/CommandLine.h"
 #include "platform/Paths.h"
+#include "settings/MapFolderSettings.h"
 #include "ui/EntityClasses.h"
 #include "ui/Resource.h"
 #include "ui/qt/DialogUnits.h"
@@ -36,6 +40,9 @@ namespace lw::qt {
 namespace {
 
 // The main template's size in dialog units.
+// Where the window's place and size are kept ("X Y WIDTH HEIGHT"), beside the
+// map folder.
+constexpr const char* kPlacementValue = "WindowPlacement";
 constexpr int kTemplateWidth = 540;
 // The outline beside the template's controls, in dialog units.
 constexpr int kOutlineWidth = 190;
@@ -156,6 +163,7 @@ CEntityEditorDlg::CEntityEditorDlg(const MainWindowServices& services, QWidget* 
     : QDialog(parent),
       messages_(services.messages != nullptr ? services.messages : &boxes_),
       pickFolder_(services.pickFolder),
+      settings_(services.settings != nullptr ? services.settings : &SystemSettingsStore()),
       editor_(*this, services.settings != nullptr ? *services.settings : SystemSettingsStore(),
               services.files != nullptr ? *services.files : SystemFileSystem(), EditorOptions(services)) {
   setWindowTitle(Text(LW_TEXT_MAIN_CAPTION));
@@ -345,6 +353,7 @@ void CEntityEditorDlg::Initialize() {
     height = std::min(height, shown->availableGeometry().height() - kTitleBarRoom);
   }
   resize(units.X(kTemplateWidth + kOutlineWidth), std::max(height, minimumHeight()));
+  RestorePlacement();
   editor_.OnInitDialog();
 }
 
@@ -487,7 +496,32 @@ void CEntityEditorDlg::done(int result) {
 void CEntityEditorDlg::Finish() {
   if (finished_) return;
   finished_ = true;
+  StorePlacement();
   editor_.OnDestroy();
+}
+
+void CEntityEditorDlg::RestorePlacement() {
+  char stored[kRegistryBufferSize] = {};
+  if (!ReadRegistryString(*settings_, kSettingsKey, kPlacementValue, stored)) return;
+  int x = 0;
+  int y = 0;
+  int w = 0;
+  int h = 0;
+  if (std::sscanf(stored, "%d %d %d %d", &x, &y, &w, &h) != 4) return;
+  const QRect placed(x, y, std::max(w, minimumWidth()), std::max(h, minimumHeight()));
+  // Only where a screen still shows it (a monitor may be gone since).
+  for (const QScreen* each : QGuiApplication::screens()) {
+    if (each->availableGeometry().intersects(placed)) {
+      setGeometry(placed);
+      return;
+    }
+  }
+}
+
+void CEntityEditorDlg::StorePlacement() {
+  const QRect placed = geometry();
+  StoreString(*settings_, kSettingsKey, kPlacementValue,
+              FormatString("%d %d %d %d", placed.x(), placed.y(), placed.width(), placed.height()));
 }
 
 void CEntityEditorDlg::ShowAbout() {

@@ -94,10 +94,14 @@ class CEntityEditorDlg final : public QDialog, public MainWindowView {
   // without one, the folder stored, the dump written.
   void Finish();
   void ShowAbout();
+  // The window's place and size, kept in the settings between runs.
+  void RestorePlacement();
+  void StorePlacement();
 
   MessageBoxSink boxes_{*this};
   MessageSink* messages_ = &boxes_;
   std::function<std::optional<CString>(const CString&)> pickFolder_;
+  SettingsStore* settings_ = nullptr;
 
   QGroupBox* mapsGroup_ = nullptr;
   QGroupBox* entitiesGroup_ = nullptr;

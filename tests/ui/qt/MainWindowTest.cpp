@@ -551,6 +551,26 @@ TEST_F(QtMainWindowTest, TheOutlineChoosesBlocksAndFollowsTheText) {
   EXPECT_EQ(outline.Counts()->text(), "info_player_start 1, light 1, worldspawn 1");
 }
 
+// The window's place and size are kept beside the map folder and come back
+// at the next start; a place no screen shows any more is not taken.
+TEST_F(QtMainWindowTest, ThePlaceAndSizeAreKeptBetweenRuns) {
+  Start();
+  const QRect moved(window_->x() + 10, window_->y() + 10, window_->width() + 40, window_->height() - 30);
+  window_->setGeometry(moved);
+  QTest::qWait(20);
+  const QRect placed = window_->geometry();
+  window_.reset();
+  EXPECT_EQ(settings_.Get(kSettingsKey, "WindowPlacement"),
+            std::to_string(placed.x()) + " " + std::to_string(placed.y()) + " " + std::to_string(placed.width()) + " " +
+                std::to_string(placed.height()));
+  Start();
+  EXPECT_EQ(window_->geometry().size(), placed.size());
+  window_.reset();
+  settings_.Put(kSettingsKey, "WindowPlacement", "-90000 -90000 1000 700");
+  Start();
+  EXPECT_GT(window_->x(), -90000);
+}
+
 // Tab goes through the controls in the template's order and comes round.
 TEST_F(QtMainWindowTest, TabFollowsTheTemplateOrder) {
   Start();
