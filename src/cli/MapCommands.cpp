@@ -77,9 +77,6 @@ class TextStore {
   [[nodiscard]] bool DryRun() const { return dryRun_; }
   void SetNamesMaps(bool namesMaps) { namesMaps_ = namesMaps; }
 
-  // `what` says what changed ("2 blocks changed"). The check reads
-  // `checkedText` (an import's own file, so that its findings point into it)
-  // when given, else the new text.
   // The save's check of `newText`, of `checkedText` in its place when given
   // (an import's own file, so that the findings point into it); false, with
   // the refusal shown, when it has errors.
@@ -347,7 +344,9 @@ std::optional<PatchRecipe> ReadRecipe(const std::string& path, Invocation& call)
   const std::optional<std::string> bytes = ReadSource(path, call.in);
   if (!bytes) {
     const std::string reason = path == "-" ? std::string() : WhyNotReadable(CString(path));
-    call.err << FailureLine(path, {"Error reading the file: " + SourceName(path) + ".", reason});
+    std::vector<std::string> lines = {"Error reading the file: " + SourceName(path) + "."};
+    if (!reason.empty()) lines.push_back("(" + reason + ")");
+    call.err << FailureLine(path, lines);
     return std::nullopt;
   }
   RecipeError error;

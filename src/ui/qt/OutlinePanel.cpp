@@ -29,6 +29,12 @@ void OutlineModel::Reset(std::vector<OutlineRow> rows, std::vector<size_t> shown
   endResetModel();
 }
 
+void OutlineModel::SetShown(std::vector<size_t> shown) {
+  beginResetModel();
+  shown_ = std::move(shown);
+  endResetModel();
+}
+
 int OutlineModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(shown_.size());
 }
@@ -157,10 +163,9 @@ void OutlinePanel::ShowCounts() {
 }
 
 void OutlinePanel::ApplyFilter() {
-  std::vector<OutlineRow> rows = model_.Rows();
-  std::vector<size_t> shown = FilterOutline(text_, rows, filter_->text().toLatin1().toStdString());
+  std::vector<size_t> shown = FilterOutline(text_, model_.Rows(), filter_->text().toLatin1().toStdString());
   marking_ = true;
-  model_.Reset(std::move(rows), std::move(shown));
+  model_.SetShown(std::move(shown));
   marking_ = false;
   ShowCounts();
 }

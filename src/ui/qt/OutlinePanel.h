@@ -32,6 +32,8 @@ class OutlineModel : public QAbstractTableModel {
 
   // New rows, and the indices of those shown.
   void Reset(std::vector<OutlineRow> rows, std::vector<size_t> shown);
+  // Other rows shown of the same ones.
+  void SetShown(std::vector<size_t> shown);
 
   [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
   [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
