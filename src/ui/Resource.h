@@ -55,6 +55,10 @@
 #define IDC_PROBLEMS_LABEL 1013
 // The map list's filter field.
 #define IDC_MAP_FILTER 1014
+// The group boxes, which grow with the window.
+#define IDC_MAPS_GROUP 1015
+#define IDC_ENTITIES_GROUP 1016
+#define IDC_OUTLINE_GROUP 1017
 
 // The type of a dialog's initialisation data (the search box's class names),
 // and its one command: add a string to a combo box.

@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -22,6 +23,7 @@
 #include <QTableView>
 #include <QValidator>
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 
 #include "platform/CodePage.h"
@@ -29,6 +31,7 @@
 #include "platform/Paths.h"
 #include "settings/MapFolderSettings.h"
 #include "ui/EntityClasses.h"
+#include "ui/MainLayout.h"
 #include "ui/Resource.h"
 #include "ui/qt/DialogUnits.h"
 
@@ -39,21 +42,13 @@ static void InitLumpwrightResources() { Q_INIT_RESOURCE(lumpwright); }
 namespace lw::qt {
 namespace {
 
-// The main template's size in dialog units.
 // Where the window's place and size are kept ("X Y WIDTH HEIGHT"), beside the
-// map folder.
+// map folder, and the outline's width in pixels (the split between the text
+// and the outline).
 constexpr const char* kPlacementValue = "WindowPlacement";
-constexpr int kTemplateWidth = 540;
-// The outline beside the template's controls, in dialog units.
-constexpr int kOutlineWidth = 190;
-constexpr int kTemplateHeight = 403;
-// How much lower than the template the window may be made, in dialog units:
-// the map list and the text give it up, so that the window fits a 1366×768
-// screen with a panel.
-constexpr int kShrinkableHeight = 150;
-// The About template's size in dialog units.
-constexpr int kAboutWidth = 235;
-constexpr int kAboutHeight = 55;
+constexpr const char* kOutlineWidthValue = "OutlineWidth";
+// How narrow the split may make the outline, in dialog units.
+constexpr int kNarrowestOutline = 90;
 // A closed combo box's height, in dialog units (the template gives the
 // dropped-down height).
 constexpr int kComboHeight = 12;
@@ -130,6 +125,28 @@ class FitsFieldValidator : public QValidator {
   // The frame and the caret take a few pixels of the field.
   static constexpr int kCursorRoom = 6;
   QLineEdit& field_;
+};
+
+// The split between the text and the outline: dragged left, it gives the
+// outline the width the text gives up; dragged right, the other way.
+class SplitGrip : public QWidget {
+ public:
+  SplitGrip(QWidget* parent, std::function<void(int)> moved) : QWidget(parent), moved_(std::move(moved)) {
+    setCursor(Qt::SplitHCursor);
+  }
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override { lastX_ = event->globalPosition().toPoint().x(); }
+  void mouseMoveEvent(QMouseEvent* event) override {
+    if ((event->buttons() & Qt::LeftButton) == 0) return;
+    const int x = event->globalPosition().toPoint().x();
+    moved_(lastX_ - x);
+    lastX_ = x;
+  }
+
+ private:
+  std::function<void(int)> moved_;
+  int lastX_ = 0;
 };
 
 lw::CEntityEditorDlg::Options EditorOptions(const MainWindowServices& services) {
@@ -225,6 +242,10 @@ void CEntityEditorDlg::CreateControls() {
   mapFilter_->setClearButtonEnabled(true);
   outlineGroup_ = new QGroupBox(QStringLiteral("Outline"), this);
   outline_ = new OutlinePanel(this);
+  splitHandle_ = new SplitGrip(this, [this](int wider) {
+    outlineGrowth_ = shownOutlineGrowth_ + wider;
+    LayOut();
+  });
   outline_->liveText = [this] { return entityEdit_->LiveText(); };
   outline_->check = [this](std::string_view text) { return editor_.CheckText(text); };
 
@@ -288,53 +309,58 @@ void CEntityEditorDlg::LayOut() {
   const DialogUnits units(*this);
   auto* menuBar = findChild<QMenuBar*>(QStringLiteral("menuBar"));
   const int top = menuBar->sizeHint().height();
-  const int baseWidth = units.X(kTemplateWidth + kOutlineWidth);
-  const int baseHeight = units.Y(kTemplateHeight) + top;
-  const int minimumHeightNow = units.Y(kTemplateHeight - kShrinkableHeight) + top;
+  const int baseWidth = units.X(LW_MAIN_WIDTH);
+  const int baseHeight = units.Y(LW_MAIN_HEIGHT) + top;
+  const int minimumHeightNow = units.Y(LW_MAIN_HEIGHT - LW_MAIN_SHRINKABLE_HEIGHT) + top;
   if (minimumWidth() != baseWidth || minimumHeight() != minimumHeightNow) {
     setMinimumSize(baseWidth, minimumHeightNow);
     if (width() < baseWidth || height() < minimumHeightNow)
       resize(std::max(width(), baseWidth), std::max(height(), minimumHeightNow));
   }
-  // What the window has grown (or shrunk) by: the map list, the entity edit
-  // and their group boxes take it; the other controls stay where the template
-  // puts them.
+  // What the window has grown (or shrunk) by: the split gives the outline its
+  // share of the width, the text the rest.
   const int grownX = std::max(0, width() - baseWidth);
   const int grownY = std::max(height() - baseHeight, minimumHeightNow - baseHeight);
-  const auto place = [&units, top](QWidget* widget, int x, int y, int w, int h, int extraWidth = 0, int extraHeight = 0,
-                                   int down = 0) {
-    QRect rect = units.Rect(x, y, w, h).translated(0, top + down);
-    rect.setWidth(rect.width() + extraWidth);
-    rect.setHeight(rect.height() + extraHeight);
-    widget->setGeometry(rect);
+  const int outlineGrowth = std::clamp(outlineGrowth_, units.X(kNarrowestOutline - 183), grownX);
+  const int textGrowth = grownX - outlineGrowth;
+  shownOutlineGrowth_ = outlineGrowth;
+  const auto grown = [&](const ControlPlace& place, int height = 0) {
+    QRect rect = units.Rect(place);
+    if (height != 0) rect.setHeight(units.Y(height));
+    const PixelRect moved =
+        Grown({rect.x(), rect.y() + top, rect.width(), rect.height()}, place.grow, textGrowth, outlineGrowth, grownY);
+    return QRect(moved.x, moved.y, moved.width, std::max(0, moved.height));
   };
   menuBar->setGeometry(0, 0, width(), top);
-  place(mapFolder_, 17, 48, 143, 12);
-  place(browse_, 110, 27, 50, 14);
-  place(mapList_, 17, 90, 143, 297, 0, grownY);
-  place(searchCombo_, 191, 50, 213, kComboHeight);
-  place(find_, 417, 48, 50, 14);
-  place(entityEdit_, 191, 90, 332, 287, grownX, grownY);
-  place(findFeedback_, 191, 380, 332, 8, grownX, 0, grownY);
-  place(delete_, 417, 65, 50, 14);
-  place(deleteAll_, 473, 65, 50, 14);
-  place(save_, 417, 27, 50, 14);
-  place(exit_, 473, 27, 50, 14);
-  place(mapFolderLabel_, 17, 36, 45, 8);
-  place(mapStatus_, 191, 76, 200, 8);
-  place(searchLabel_, 191, 38, 200, 8);
-  place(mapsGroup_, 6, 6, 166, 390, 0, grownY);
-  place(entitiesGroup_, 180, 7, 353, 389, grownX, grownY);
-  place(findNext_, 473, 48, 50, 14);
-  place(mapFilesLabel_, 17, 76, 45, 8);
-  place(mapFilter_, 64, 74, 96, 12);
-  // The outline keeps its width; the text takes what the window grows by.
-  QRect group = units.Rect(kTemplateWidth, 7, kOutlineWidth - 7, 389).translated(grownX, top);
-  group.setHeight(group.height() + grownY);
-  outlineGroup_->setGeometry(group);
-  QRect panel = units.Rect(kTemplateWidth + 8, 20, kOutlineWidth - 23, 370).translated(grownX, top);
-  panel.setHeight(panel.height() + grownY);
-  outline_->setGeometry(panel);
+  mapFolder_->setGeometry(grown(kPlaceMapFolder));
+  browse_->setGeometry(grown(kPlaceBrowse));
+  mapList_->setGeometry(grown(kPlaceMapList));
+  searchCombo_->setGeometry(grown(kPlaceEntityCombo, kComboHeight));
+  find_->setGeometry(grown(kPlaceFind));
+  entityEdit_->setGeometry(grown(kPlaceEntityText));
+  findFeedback_->setGeometry(grown(kPlaceFindFeedback));
+  delete_->setGeometry(grown(kPlaceDelete));
+  deleteAll_->setGeometry(grown(kPlaceDeleteAll));
+  save_->setGeometry(grown(kPlaceSave));
+  exit_->setGeometry(grown(kPlaceExit));
+  mapFolderLabel_->setGeometry(grown(kPlaceMapFolderLabel));
+  mapStatus_->setGeometry(grown(kPlaceMapStatus));
+  searchLabel_->setGeometry(grown(kPlaceSearchLabel));
+  mapsGroup_->setGeometry(grown(kPlaceMapsGroup));
+  entitiesGroup_->setGeometry(grown(kPlaceEntitiesGroup));
+  findNext_->setGeometry(grown(kPlaceFindNext));
+  mapFilesLabel_->setGeometry(grown(kPlaceMapFilesLabel));
+  mapFilter_->setGeometry(grown(kPlaceMapFilter));
+  outlineGroup_->setGeometry(grown(kPlaceOutlineGroup));
+  // The panel holds the outline's filter, rows, counts and problems, from the
+  // filter's top to the problems' bottom.
+  const QRect filter = grown(kPlaceOutlineFilter);
+  outline_->setGeometry(filter.united(grown(kPlaceProblems)));
+  // The split: the gap between the text's group and the outline's.
+  const QRect entities = entitiesGroup_->geometry();
+  const QRect outline = outlineGroup_->geometry();
+  splitHandle_->setGeometry(entities.right() + 1, outline.top(), outline.left() - entities.right() - 1,
+                            outline.height());
 }
 
 void CEntityEditorDlg::resizeEvent(QResizeEvent* event) {
@@ -347,12 +373,12 @@ void CEntityEditorDlg::Initialize() {
   // room); the window opens centred when first shown.
   const DialogUnits units(*this);
   const int menu = findChild<QMenuBar*>(QStringLiteral("menuBar"))->sizeHint().height();
-  int height = units.Y(kTemplateHeight) + menu;
+  int height = units.Y(LW_MAIN_HEIGHT) + menu;
   if (const QScreen* shown = screen(); shown != nullptr) {
     constexpr int kTitleBarRoom = 40;
     height = std::min(height, shown->availableGeometry().height() - kTitleBarRoom);
   }
-  resize(units.X(kTemplateWidth + kOutlineWidth), std::max(height, minimumHeight()));
+  resize(units.X(LW_MAIN_WIDTH), std::max(height, minimumHeight()));
   RestorePlacement();
   editor_.OnInitDialog();
 }
@@ -501,6 +527,10 @@ void CEntityEditorDlg::Finish() {
 }
 
 void CEntityEditorDlg::RestorePlacement() {
+  if (char width[kRegistryBufferSize] = {}; ReadRegistryString(*settings_, kSettingsKey, kOutlineWidthValue, width)) {
+    outlineGrowth_ = std::atoi(width) - DialogUnits(*this).X(kPlaceOutlineGroup.width);
+    LayOut();
+  }
   char stored[kRegistryBufferSize] = {};
   if (!ReadRegistryString(*settings_, kSettingsKey, kPlacementValue, stored)) return;
   int x = 0;
@@ -522,6 +552,7 @@ void CEntityEditorDlg::StorePlacement() {
   const QRect placed = geometry();
   StoreString(*settings_, kSettingsKey, kPlacementValue,
               FormatString("%d %d %d %d", placed.x(), placed.y(), placed.width(), placed.height()));
+  StoreString(*settings_, kSettingsKey, kOutlineWidthValue, FormatString("%d", outlineGroup_->width()));
 }
 
 void CEntityEditorDlg::ShowAbout() {
@@ -533,18 +564,19 @@ CAboutDlg::CAboutDlg(QWidget* owner) : QDialog(owner) {
   setWindowTitle(Text(LW_TEXT_ABOUT_CAPTION));
   setWindowIcon(ProgramIcon());
   const DialogUnits units(*this);
-  setFixedSize(units.X(kAboutWidth), units.Y(kAboutHeight));
+  setFixedSize(units.X(LW_ABOUT_WIDTH), units.Y(LW_ABOUT_HEIGHT));
 
   auto* icon = new QLabel(this);
   icon->setPixmap(ProgramIcon().pixmap(32, 32));
-  icon->setGeometry(units.X(11), units.Y(17), std::max(32, units.X(20)), std::max(32, units.Y(20)));
+  const QRect iconPlace = units.Rect(kPlaceAboutIcon);
+  icon->setGeometry(iconPlace.x(), iconPlace.y(), std::max(32, iconPlace.width()), std::max(32, iconPlace.height()));
   auto* name = MakeLabel(this, LW_TEXT_ABOUT_NAME LUMPWRIGHT_VERSION_STRING);
-  name->setGeometry(units.Rect(40, 10, 119, 8));
+  name->setGeometry(units.Rect(kPlaceAboutName));
   auto* notice = MakeLabel(this, LW_TEXT_ABOUT_NOTICE);
-  notice->setGeometry(units.Rect(40, 25, 181, 8));
+  notice->setGeometry(units.Rect(kPlaceAboutNotice));
   auto* ok = MakeButton(this, LW_TEXT_ABOUT_OK);
   ok->setDefault(true);
-  ok->setGeometry(units.Rect(178, 7, 50, 14));
+  ok->setGeometry(units.Rect(kPlaceAboutOk));
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 

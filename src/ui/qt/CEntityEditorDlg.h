@@ -83,6 +83,7 @@ class CEntityEditorDlg final : public QDialog, public MainWindowView {
   // The window's controls by the template's IDs, for a test to drive.
   [[nodiscard]] QWidget* Control(int controlId) const;
   [[nodiscard]] OutlinePanel* Outline() const { return outline_; }
+  [[nodiscard]] QWidget* OutlineSplit() const { return splitHandle_; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -125,6 +126,11 @@ class CEntityEditorDlg final : public QDialog, public MainWindowView {
   QPushButton* about_ = nullptr;
   QGroupBox* outlineGroup_ = nullptr;
   OutlinePanel* outline_ = nullptr;
+  // The split between the text and the outline: the pixels the outline is
+  // wider than the template's, as asked and as the window's width allows.
+  QWidget* splitHandle_ = nullptr;
+  int outlineGrowth_ = 0;
+  int shownOutlineGrowth_ = 0;
 
   // The user typed into the search field since a list item was chosen: the
   // field, not the item, is the search string then.

@@ -2,6 +2,8 @@
 
 #include <QRect>
 
+#include "ui/MainLayout.h"
+
 class QWidget;
 
 namespace lw::qt {
@@ -16,6 +18,9 @@ class DialogUnits {
   [[nodiscard]] int X(int units) const { return Scale(units, charWidth_, 4); }
   [[nodiscard]] int Y(int units) const { return Scale(units, charHeight_, 8); }
   [[nodiscard]] QRect Rect(int x, int y, int width, int height) const { return {X(x), Y(y), X(width), Y(height)}; }
+  [[nodiscard]] QRect Rect(const ControlPlace& place) const {
+    return Rect(place.x, place.y, place.width, place.height);
+  }
 
  private:
   // units * size / divisor, rounded to the nearest pixel.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/Paths.h"
+#include "ui/MainLayout.h"
 #include "ui/Resource.h"
 
 namespace lw::win32 {
@@ -67,6 +68,8 @@ bool CEntityEditorDlg::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, 
       MessageRow(WM_SETCURSOR, &CEntityEditorDlg::OnSetCursor),
       MessageRow(WM_TIMER, &CEntityEditorDlg::OnTimer),
       MessageRow(WM_NOTIFY, &CEntityEditorDlg::OnNotify),
+      MessageRow(WM_SIZE, &CEntityEditorDlg::OnSize),
+      MessageRow(WM_GETMINMAXINFO, &CEntityEditorDlg::OnGetMinMaxInfo),
       CommandRow(EN_CHANGE, IDC_ENTITY_TEXT, &CEntityEditorDlg::ScheduleOutlineRefresh),
       CommandRow(EN_CHANGE, IDC_OUTLINE_FILTER, &CEntityEditorDlg::ApplyOutlineFilter),
       CommandRow(LBN_SELCHANGE, IDC_PROBLEMS, &CEntityEditorDlg::OnProblemChosen),
@@ -250,6 +253,43 @@ LRESULT CEntityEditorDlg::OnNotify(WPARAM, LPARAM header) {
   return 0;
 }
 
+PixelRect CEntityEditorDlg::TemplatePixels(int x, int y, int width, int height) const {
+  // The position and the size mapped each on its own, as the dialog manager
+  // maps a template's controls (their ends may round the other way).
+  RECT rect{x, y, width, height};
+  MapDialogRect(GetSafeHwnd(), &rect);
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+LRESULT CEntityEditorDlg::OnSize(WPARAM kind, LPARAM size) {
+  Default();
+  if (kind == SIZE_MINIMIZED || templateClient_.width == 0) return 0;
+  const int textGrowth = std::max(0, static_cast<int>(LOWORD(size)) - templateClient_.width);
+  const int heightGrowth = static_cast<int>(HIWORD(size)) - templateClient_.height;
+  const HWND hwnd = GetSafeHwnd();
+  HDWP moves = BeginDeferWindowPos(static_cast<int>(kMainGrowingControls.size()));
+  for (const PlacedControl& control : kMainGrowingControls) {
+    const ControlPlace& place = control.place;
+    const PixelRect rect =
+        Grown(TemplatePixels(place.x, place.y, place.width, place.height), place.grow, textGrowth, 0, heightGrowth);
+    if (moves != nullptr) {
+      moves = DeferWindowPos(moves, GetDlgItem(hwnd, control.id), nullptr, rect.x, rect.y, rect.width,
+                             std::max(0, rect.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  if (moves != nullptr) EndDeferWindowPos(moves);
+  // The group boxes and the labels between the moved controls are drawn anew.
+  InvalidateRect(hwnd, nullptr, TRUE);
+  return 0;
+}
+
+LRESULT CEntityEditorDlg::OnGetMinMaxInfo(WPARAM, LPARAM info) {
+  Default();
+  if (minimumTrack_.x == 0) return 0;
+  reinterpret_cast<MINMAXINFO*>(info)->ptMinTrackSize = minimumTrack_;
+  return 0;
+}
+
 void CEntityEditorDlg::DoDataExchange() {
   BindControl(IDC_ENTITY_TEXT, entityEdit_);
   entityEdit_.KeepCaretOnFocus();
@@ -307,6 +347,14 @@ BOOL CEntityEditorDlg::OnInitDialog() {
     SendMessageA(outlineList_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
   }
   SetTimer(hwnd, kCaretTimer, kCaretCheckMs, nullptr);
+  // The template's size is where the controls' growth counts from; the
+  // window may be made lower by the shrinkable height, never narrower.
+  templateClient_ = TemplatePixels(0, 0, LW_MAIN_WIDTH, LW_MAIN_HEIGHT);
+  RECT smallest{0, 0, templateClient_.width,
+                TemplatePixels(0, 0, LW_MAIN_WIDTH, LW_MAIN_HEIGHT - LW_MAIN_SHRINKABLE_HEIGHT).height};
+  AdjustWindowRectEx(&smallest, static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongA(hwnd, GWL_EXSTYLE)));
+  minimumTrack_ = {smallest.right - smallest.left, smallest.bottom - smallest.top};
   char caption[256] = {};
   GetWindowTextA(hwnd, caption, static_cast<int>(sizeof caption));
   baseCaption_ = caption;

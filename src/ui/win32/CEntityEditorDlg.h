@@ -11,6 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
 #include "ui/CEntityEditorDlg.h"
+#include "ui/MainLayout.h"
 #include "ui/MainWindowView.h"
 #include "ui/win32/Controls.h"
 #include "ui/win32/Dialog.h"
@@ -99,6 +100,10 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   void MarkOutlineRow();
   LRESULT OnTimer(WPARAM timer, LPARAM);
   LRESULT OnNotify(WPARAM, LPARAM header);
+  // The list and the text grow with the window; the outline moves with it.
+  LRESULT OnSize(WPARAM kind, LPARAM size);
+  LRESULT OnGetMinMaxInfo(WPARAM, LPARAM info);
+  [[nodiscard]] PixelRect TemplatePixels(int x, int y, int width, int height) const;
   void ShowProblems();
   void OnMapFilterChanged();
   void OnProblemChosen();
@@ -137,6 +142,8 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   HCURSOR cursorBeforeWait_ = nullptr;
   int routeDepth_ = 0;
   CString baseCaption_;
+  PixelRect templateClient_;
+  POINT minimumTrack_{};
   bool captionShowsModified_ = false;
   // Last: it is handed this window as its view.
   lw::CEntityEditorDlg editor_;

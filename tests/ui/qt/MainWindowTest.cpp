@@ -551,20 +551,41 @@ TEST_F(QtMainWindowTest, TheOutlineChoosesBlocksAndFollowsTheText) {
   EXPECT_EQ(outline.Counts()->text(), "info_player_start 1, light 1, worldspawn 1");
 }
 
-// The window's place and size are kept beside the map folder and come back
-// at the next start; a place no screen shows any more is not taken.
+// The window's place and size and the split between the text and the
+// outline are kept beside the map folder and come back at the next start; a
+// place no screen shows any more is not taken. The split gives the outline
+// only what the window has grown by: the text keeps its template width.
 TEST_F(QtMainWindowTest, ThePlaceAndSizeAreKeptBetweenRuns) {
   Start();
   const QRect moved(window_->x() + 10, window_->y() + 10, window_->width() + 40, window_->height() - 30);
   window_->setGeometry(moved);
   QTest::qWait(20);
   const QRect placed = window_->geometry();
+  QWidget* text = Control(IDC_ENTITY_TEXT);
+  const int textWidth = text->width();
+  const int outlineWidth = window_->Outline()->width();
+  const auto drag = [this](int by) {
+    QWidget* split = window_->OutlineSplit();
+    QTest::mousePress(split, Qt::LeftButton, {}, QPoint(2, 20));
+    QTest::mouseMove(split, QPoint(2 + by, 20));
+    QTest::mouseRelease(split, Qt::LeftButton, {}, QPoint(2 + by, 20));
+  };
+  drag(-30);
+  EXPECT_EQ(window_->Outline()->width(), outlineWidth + 30);
+  EXPECT_EQ(text->width(), textWidth - 30);
+  drag(-500);
+  EXPECT_EQ(window_->Outline()->width(), outlineWidth + 40);
+  EXPECT_EQ(text->width(), textWidth - 40);
+  drag(20);
+  const int splitWidth = window_->Outline()->width();
+  EXPECT_EQ(splitWidth, outlineWidth + 20);
   window_.reset();
   EXPECT_EQ(settings_.Get(kSettingsKey, "WindowPlacement"),
             std::to_string(placed.x()) + " " + std::to_string(placed.y()) + " " + std::to_string(placed.width()) + " " +
                 std::to_string(placed.height()));
   Start();
   EXPECT_EQ(window_->geometry().size(), placed.size());
+  EXPECT_EQ(window_->Outline()->width(), splitWidth);
   window_.reset();
   settings_.Put(kSettingsKey, "WindowPlacement", "-90000 -90000 1000 700");
   Start();

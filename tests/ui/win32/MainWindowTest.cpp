@@ -28,6 +28,8 @@
 #include "support/HeldFile.h"
 #include "support/RecordingMessages.h"
 #include "support/TempDir.h"
+#include "ui/EntityClasses.h"
+#include "ui/MainLayout.h"
 #include "ui/MainWindowView.h"
 #include "ui/Resource.h"
 #include "ui/win32/CEntityEditorApp.h"
@@ -405,7 +407,14 @@ TEST_F(MainWindowTest, OpensCentredWithTheStoredFolderListedAndTheAboutEntryLast
   EXPECT_EQ(Text(IDC_MAP_FOLDER), Folder());
   EXPECT_EQ(ListedMaps(), (std::vector<std::string>{"alpha.bsp", "Beta.BSP"}));
   EXPECT_EQ(Text(IDC_MAP_STATUS), "No map loaded");
-  EXPECT_EQ(Send(IDC_ENTITY_COMBO, CB_GETCOUNT), 68);
+  // The resource's initialisation data, record by record, is the core's list.
+  std::vector<std::string> classes;
+  for (LRESULT i = 0; i < Send(IDC_ENTITY_COMBO, CB_GETCOUNT); ++i) {
+    std::string name(static_cast<size_t>(Send(IDC_ENTITY_COMBO, CB_GETLBTEXTLEN, static_cast<WPARAM>(i))), '\0');
+    Send(IDC_ENTITY_COMBO, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(name.data()));
+    classes.push_back(name);
+  }
+  EXPECT_EQ(classes, std::vector<std::string>(kEntityClassNames.begin(), kEntityClassNames.end()));
   EXPECT_EQ(Send(IDC_ENTITY_COMBO, CB_GETCURSEL), 0);
   EXPECT_EQ(Text(IDC_ENTITY_COMBO), "info_player_deathmatch");
   EXPECT_TRUE(IsChild(Item(IDC_ENTITY_COMBO), GetFocus()));
@@ -494,6 +503,16 @@ TEST_F(MainWindowTest, FindFindNextDeleteAndDeleteAllActOnTheEntityEdit) {
        "2 entities containing the string\n\"info_player_deathmatch\"\nwere deleted."},
       {"Undo brings every deleted block back", [&] { Send(IDC_ENTITY_TEXT, WM_UNDO); }, kAllBlocks, kUnchecked,
        nullptr},
+      {"Delete All on a text over the edit's limit keeps what it leaves whole",
+       [&] {
+         const LRESULT limit = Send(IDC_ENTITY_TEXT, EM_GETLIMITTEXT);
+         Send(IDC_ENTITY_TEXT, EM_SETLIMITTEXT, 10);
+         Click(IDC_DELETE_ALL);
+         Send(IDC_ENTITY_TEXT, EM_SETLIMITTEXT, static_cast<WPARAM>(limit));
+       },
+       withoutDeathmatch, caret(withoutDeathmatch, -1),
+       "2 entities containing the string\n\"info_player_deathmatch\"\nwere deleted."},
+      {"Undo", [&] { Send(IDC_ENTITY_TEXT, WM_UNDO); }, kAllBlocks, kUnchecked, nullptr},
       {"Find", [&] { Click(IDC_FIND); }, kAllBlocks, SpanOf(kAllBlocks, kDeathmatch1), nullptr},
       {"Delete", [&] { Click(IDC_DELETE); }, withoutFirst, caret(withoutFirst, kStart), nullptr},
       {"Find Next after Delete", [&] { Click(IDC_FIND_NEXT); }, withoutFirst, SpanOf(withoutFirst, kDeathmatch2),
@@ -580,6 +599,66 @@ TEST_F(MainWindowTest, TheOutlineChoosesBlocksAndFollowsTheText) {
 }
 
 // Typed text, Enter in the edit included, lands on disk in lump form.
+// Made larger, the window gives the map list its height and the text its
+// width and height, and moves the outline along; the buttons stay. It cannot
+// be made narrower than its template, nor lower than the room the list and
+// the text can give up.
+TEST_F(MainWindowTest, TheControlsFollowTheWindowWhenItIsResized) {
+  Start();
+  const auto rectOf = [this](int id) {
+    RECT rect{};
+    GetWindowRect(Item(id), &rect);
+    MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+  };
+  const int ids[] = {IDC_ENTITY_TEXT, IDC_MAP_LIST, IDC_SAVE, IDC_FIND, IDC_OUTLINE, IDC_PROBLEMS, IDC_FIND_FEEDBACK};
+  std::map<int, RECT> before;
+  for (const int id : ids) before[id] = rectOf(id);
+  RECT window{};
+  GetWindowRect(main_, &window);
+  const int width = window.right - window.left;
+  const int height = window.bottom - window.top;
+  constexpr int kWider = 120;
+  constexpr int kTaller = 80;
+  SetWindowPos(main_, nullptr, 0, 0, width + kWider, height + kTaller, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  const struct {
+    int id;
+    int dx, dy, dw, dh;
+  } moves[] = {
+      {IDC_ENTITY_TEXT, 0, 0, kWider, kTaller},
+      {IDC_MAP_LIST, 0, 0, 0, kTaller},
+      {IDC_SAVE, 0, 0, 0, 0},
+      {IDC_FIND, 0, 0, 0, 0},
+      {IDC_OUTLINE, kWider, 0, 0, kTaller},
+      {IDC_PROBLEMS, kWider, kTaller, 0, 0},
+      {IDC_FIND_FEEDBACK, 0, kTaller, kWider, 0},
+  };
+  for (const auto& move : moves) {
+    SCOPED_TRACE(move.id);
+    const RECT was = before[move.id];
+    const RECT now = rectOf(move.id);
+    EXPECT_EQ(now.left - was.left, move.dx);
+    EXPECT_EQ(now.top - was.top, move.dy);
+    EXPECT_EQ((now.right - now.left) - (was.right - was.left), move.dw);
+    EXPECT_EQ((now.bottom - now.top) - (was.bottom - was.top), move.dh);
+  }
+
+  SetWindowPos(main_, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  GetWindowRect(main_, &window);
+  EXPECT_EQ(window.right - window.left, width);
+  EXPECT_LT(window.bottom - window.top, height);
+  RECT client{};
+  GetClientRect(main_, &client);
+  const RECT text = rectOf(IDC_ENTITY_TEXT);
+  const RECT problems = rectOf(IDC_PROBLEMS);
+  EXPECT_GT(text.bottom - text.top, 50);
+  EXPECT_LE(rectOf(IDC_FIND_FEEDBACK).bottom, client.bottom);
+  EXPECT_LE(problems.bottom, client.bottom);
+  EXPECT_LT(rectOf(IDC_OUTLINE).bottom, problems.top);
+}
+
 TEST_F(MainWindowTest, TypedTextIsSavedAndShownAgainAsSaved) {
   Start();
   ChooseMap("alpha.bsp");
