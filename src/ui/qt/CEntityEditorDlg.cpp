@@ -248,6 +248,7 @@ void CEntityEditorDlg::CreateControls() {
   });
   outline_->liveText = [this] { return entityEdit_->LiveText(); };
   outline_->check = [this](std::string_view text) { return editor_.CheckText(text); };
+  outline_->problemsFound = [this](const std::vector<CheckFinding>& findings) { MarkProblems(findings); };
 
   QWidget* const tabOrder[] = {
       mapFolder_,         browse_,          mapFilter_,          mapList_, searchCombo_, find_,
@@ -361,6 +362,33 @@ void CEntityEditorDlg::LayOut() {
   const QRect outline = outlineGroup_->geometry();
   splitHandle_->setGeometry(entities.right() + 1, outline.top(), outline.left() - entities.right() - 1,
                             outline.height());
+}
+
+void CEntityEditorDlg::MarkProblems(const std::vector<CheckFinding>& findings) {
+  // A wavy line under each problem, from its place to its line's end: red
+  // for an error, orange for a warning.
+  const auto send = [this](unsigned message, unsigned long wParam = 0, long lParam = 0) {
+    return entityEdit_->SendScintilla(message, wParam, lParam);
+  };
+  const long length = send(QsciScintilla::SCI_GETLENGTH);
+  for (const int indicator : {kErrorIndicator, kWarningIndicator}) {
+    send(QsciScintilla::SCI_INDICSETSTYLE, static_cast<unsigned long>(indicator), QsciScintilla::INDIC_SQUIGGLE);
+    send(QsciScintilla::SCI_INDICSETFORE, static_cast<unsigned long>(indicator),
+         indicator == kErrorIndicator ? 0x0000D0 : 0x0080E0);
+    send(QsciScintilla::SCI_SETINDICATORCURRENT, static_cast<unsigned long>(indicator));
+    send(QsciScintilla::SCI_INDICATORCLEARRANGE, 0, length);
+  }
+  constexpr size_t kMarkedProblems = 2000;
+  for (size_t i = 0; i < findings.size() && i < kMarkedProblems; ++i) {
+    const auto start = static_cast<long>(findings[i].offset);
+    if (start >= length) continue;
+    const long line = send(QsciScintilla::SCI_LINEFROMPOSITION, static_cast<unsigned long>(start));
+    const long end = std::max(start + 1, send(QsciScintilla::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line)));
+    send(QsciScintilla::SCI_SETINDICATORCURRENT,
+         static_cast<unsigned long>(findings[i].severity == CheckSeverity::kError ? kErrorIndicator
+                                                                                  : kWarningIndicator));
+    send(QsciScintilla::SCI_INDICATORFILLRANGE, static_cast<unsigned long>(start), std::min(end, length) - start);
+  }
 }
 
 void CEntityEditorDlg::resizeEvent(QResizeEvent* event) {

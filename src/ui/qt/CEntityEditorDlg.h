@@ -84,6 +84,9 @@ class CEntityEditorDlg final : public QDialog, public MainWindowView {
   [[nodiscard]] QWidget* Control(int controlId) const;
   [[nodiscard]] OutlinePanel* Outline() const { return outline_; }
   [[nodiscard]] QWidget* OutlineSplit() const { return splitHandle_; }
+  // The text's indicators under the problems the check found.
+  static constexpr int kErrorIndicator = 8;
+  static constexpr int kWarningIndicator = 9;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -91,6 +94,7 @@ class CEntityEditorDlg final : public QDialog, public MainWindowView {
  private:
   void CreateControls();
   void LayOut();
+  void MarkProblems(const std::vector<CheckFinding>& findings);
   // The exit step, run once: the save question if the window was closed
   // without one, the folder stored, the dump written.
   void Finish();

@@ -141,6 +141,7 @@ void OutlinePanel::ShowProblems() {
   // A text broken all over would give thousands: the first ones lead to the rest.
   constexpr size_t kShownProblems = 500;
   const std::vector<CheckFinding> findings = check(text_);
+  if (problemsFound) problemsFound(findings);
   for (size_t i = 0; i < findings.size() && i < kShownProblems; ++i) {
     const CheckFinding& finding = findings[i];
     auto* item = new QListWidgetItem(QString::fromLatin1(

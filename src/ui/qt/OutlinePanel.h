@@ -72,6 +72,8 @@ class OutlinePanel : public QWidget {
   // The text the rows are read from, and the check of it; set by the window.
   std::function<std::string_view()> liveText;
   std::function<std::vector<CheckFinding>(std::string_view)> check;
+  // Told every finding of each check, with the places in the text read.
+  std::function<void(const std::vector<CheckFinding>&)> problemsFound;
 
  signals:
   // The user chose a row: the block from `open` to `close` of the text.

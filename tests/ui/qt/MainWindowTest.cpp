@@ -534,6 +534,13 @@ TEST_F(QtMainWindowTest, TheOutlineChoosesBlocksAndFollowsTheText) {
   ASSERT_GE(outline.Problems()->count(), 1);
   EXPECT_TRUE(outline.Problems()->item(0)->text().startsWith("error 1:1 "))
       << outline.Problems()->item(0)->text().toStdString();
+  // Marked in the text, on its line only.
+  const auto marked = [this](long position) {
+    return Control<QsciScintilla>(IDC_ENTITY_TEXT)
+               ->SendScintilla(QsciScintilla::SCI_INDICATORVALUEAT, CEntityEditorDlg::kErrorIndicator, position) != 0;
+  };
+  EXPECT_TRUE(marked(0));
+  EXPECT_FALSE(marked(4));
   window_->Entities().SetSel(20, 20);
   emit outline.Problems()->itemClicked(outline.Problems()->item(0));
   int start = -1;
@@ -543,6 +550,7 @@ TEST_F(QtMainWindowTest, TheOutlineChoosesBlocksAndFollowsTheText) {
   window_->Entities().SetSel(0, 4);
   window_->Entities().ReplaceSel(CString());
   outline.Refresh(window_->Entities().LiveText());
+  EXPECT_FALSE(marked(0)) << "mended, the mark goes";
 
   window_->Editor().OnDeleteAll();
   EXPECT_TRUE(outline.RefreshPending());
