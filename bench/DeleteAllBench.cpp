@@ -74,7 +74,7 @@ void CheckAgainstBlockByBlock() {
   int fastPosition = 0;
   int slowPosition = 0;
   const int fastCount = fast.DeleteAllBlocks(kNeedle, fastPosition);
-  const int slowCount = slow.lw::EntityEdit::DeleteAllBlocks(kNeedle, slowPosition);
+  const int slowCount = lw::DeleteBlocksOneAtATime(slow, kNeedle, slowPosition);
   int fastStart = 0;
   int fastEnd = 0;
   int slowStart = 0;

@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
     Settle(dialog);
     int position = 0;
     const double steps = TimeMs(dialog, [&] {
-      edit.EntityEdit::DeleteAllBlocks(kNeedle, position);
+      lw::DeleteBlocksOneAtATime(edit, kNeedle, position);
       edit.ReleaseLiveText();
     });
     std::printf("Delete All, block at a time:      %8.1f ms (once)\n", steps);

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   lw::InMemoryEntityEdit steps;
   steps.SetText(lw::CString(text));
   int stepsPosition = position;
-  const int stepsCount = steps.lw::EntityEdit::DeleteAllBlocks(needle, stepsPosition);
+  const int stepsCount = lw::DeleteBlocksOneAtATime(steps, needle, stepsPosition);
   int a = 0, b = 0, c = 0, d = 0;
   onePass.GetSel(a, b);
   steps.GetSel(c, d);

@@ -78,11 +78,8 @@ DeleteAllResult DeleteAllInOnePass(std::string_view original, std::string_view n
     const size_t keptBefore = kept.size();
     const size_t consumed = selectionEnd - keptBefore;  // the block ends in the unreached part
     if (start < keptBefore) {
-      result.lastRemoved = kept.substr(start);
-      result.lastRemoved.append(source.substr(read, consumed));
       kept.resize(start);
     } else {
-      result.lastRemoved.assign(source.substr(read + (start - keptBefore), selectionEnd - start));
       kept.append(source.substr(read, start - keptBefore));
     }
     read += consumed;

@@ -16,8 +16,6 @@ struct DeleteAllResult {
   std::string text;
   // The caret (an empty selection) after the last deletion.
   size_t caret = 0;
-  // What the last deletion removed, for an edit that can undo only that.
-  std::string lastRemoved;
 };
 
 DeleteAllResult DeleteAllInOnePass(std::string_view text, std::string_view needle, int searchPosition);

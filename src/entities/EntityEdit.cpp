@@ -1,5 +1,6 @@
 #include "entities/EntityEdit.h"
 
+#include "entities/DeleteAllPass.h"
 #include "entities/EntityBlockSearch.h"
 
 namespace lw {
@@ -25,13 +26,29 @@ bool SelectNextBlock(EntityEdit& edit, std::string_view needle, int& searchPosit
   return true;
 }
 
-int EntityEdit::DeleteAllBlocks(std::string_view needle, int& searchPosition) {
+int DeleteBlocksOneAtATime(EntityEdit& edit, std::string_view needle, int& searchPosition) {
   int count = 0;
-  while (SelectNextBlock(*this, needle, searchPosition, false)) {
-    DeleteSelection(*this, searchPosition);
+  while (SelectNextBlock(edit, needle, searchPosition, false)) {
+    DeleteSelection(edit, searchPosition);
     ++count;
   }
   return count;
+}
+
+int EntityEdit::DeleteAllBlocks(std::string_view needle, int& searchPosition) {
+  const std::string_view before = LiveText();
+  const DeleteAllResult result = DeleteAllInOnePass(before, needle, searchPosition);
+  searchPosition = result.searchPosition;
+  if (result.count == 0) return 0;
+
+  const TextReplacement change = SingleReplacement(before, result.text);
+  const auto start = static_cast<int>(change.start);
+  ReplaceRange(start, start + static_cast<int>(change.removedLength), change.inserted);
+  // Where the last deletion left the caret, scrolled into view as it was.
+  const auto caret = static_cast<int>(result.caret);
+  SetSel(caret, caret);
+  ScrollCaret();
+  return result.count;
 }
 
 }  // namespace lw

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "entities/DeleteAllPass.h"
-
 namespace lw {
 namespace {
 
@@ -48,6 +46,15 @@ void InMemoryEntityEdit::ReplaceSel(const CString& text) {
   modified_ = true;
 }
 
+void InMemoryEntityEdit::ReplaceRange(int start, int end, std::string_view text) {
+  const auto from = static_cast<size_t>(start);
+  const auto length = static_cast<size_t>(end - start);
+  undo_ = {true, from, text_.substr(from, length), std::string(text)};
+  text_.replace(from, length, text);
+  selStart_ = selEnd_ = from + text.size();
+  modified_ = true;
+}
+
 bool InMemoryEntityEdit::Undo() {
   if (!undo_.valid) return false;
   text_.replace(undo_.position, undo_.inserted.size(), undo_.removed);
@@ -56,18 +63,6 @@ bool InMemoryEntityEdit::Undo() {
   selEnd_ = undo_.position + undo_.inserted.size();
   modified_ = true;
   return true;
-}
-
-int InMemoryEntityEdit::DeleteAllBlocks(std::string_view needle, int& searchPosition) {
-  DeleteAllResult result = DeleteAllInOnePass(text_, needle, searchPosition);
-  searchPosition = result.searchPosition;
-  if (result.count > 0) {
-    text_ = std::move(result.text);
-    selStart_ = selEnd_ = result.caret;
-    undo_ = {true, result.caret, std::move(result.lastRemoved), std::string()};
-    modified_ = true;
-  }
-  return result.count;
 }
 
 }  // namespace lw

@@ -8,7 +8,7 @@ namespace lw {
 
 // An entity edit that lives in memory: the command line's editor and the
 // tests' stand-in for a window. It keeps one level of undo, as the window's
-// edit does, and runs Delete All in one pass over the text.
+// edit does.
 class InMemoryEntityEdit : public EntityEdit {
  public:
   [[nodiscard]] CString GetText() const override { return CString(text_); }
@@ -18,6 +18,7 @@ class InMemoryEntityEdit : public EntityEdit {
   void GetSel(int& start, int& end) const override;
   void SetSel(int start, int end) override;
   void ReplaceSel(const CString& text) override;
+  void ReplaceRange(int start, int end, std::string_view text) override;
   void ScrollCaret() override {}  // nothing to scroll
   [[nodiscard]] int GetFirstVisibleLine() const override { return firstLine_; }
   void SetFirstVisibleLine(int line) override;
@@ -28,9 +29,7 @@ class InMemoryEntityEdit : public EntityEdit {
   void SetModify(bool modified) override { modified_ = modified; }
   void SetFocus() override { ++focusCount_; }
 
-  int DeleteAllBlocks(std::string_view needle, int& searchPosition) override;
-
-  // Undoes the last replace-selection (a second undo redoes it).
+  // Undoes the last replacement (a second undo redoes it).
   bool Undo();
 
   [[nodiscard]] int FocusCount() const { return focusCount_; }

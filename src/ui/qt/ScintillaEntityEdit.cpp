@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <string>
 
-#include "entities/DeleteAllPass.h"
 #include "entities/EntityBlockSearch.h"
 
 namespace lw::qt {
@@ -118,15 +117,30 @@ void ScintillaEntityEdit::SetSel(int start, int end) {
     return position < 0 || position > length ? static_cast<unsigned long>(length)
                                              : static_cast<unsigned long>(position);
   };
+  // A caret in one step: setting the anchor first would select, for a moment,
+  // the text up to the old caret, and X11 would take it as the primary
+  // selection.
+  if (clamp(start) == clamp(end)) {
+    SendScintilla(SCI_SETEMPTYSELECTION, clamp(end));
+    return;
+  }
   // The anchor at `start` and the caret at `end`, without scrolling: the
   // caller scrolls when it wants to.
   SendScintilla(SCI_SETANCHOR, clamp(start));
   SendScintilla(SCI_SETCURRENTPOS, clamp(end));
 }
 
-void ScintillaEntityEdit::ReplaceRange(long start, long end, std::string_view text) {
+void ScintillaEntityEdit::ReplaceTarget(long start, long end, std::string_view text) {
   SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(start), end);
   SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(text.size()), text.data());
+}
+
+void ScintillaEntityEdit::ReplaceRange(int start, int end, std::string_view text) {
+  // One undo step, whatever Scintilla makes of a target replacement.
+  SendScintilla(SCI_BEGINUNDOACTION);
+  ReplaceTarget(start, end, text);
+  SendScintilla(SCI_ENDUNDOACTION);
+  SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(start) + text.size());
 }
 
 void ScintillaEntityEdit::ReplaceSel(const CString& text) {
@@ -144,7 +158,7 @@ void ScintillaEntityEdit::ReplaceSel(const CString& text) {
     }
     inserted = inserted.substr(0, kept);
   }
-  ReplaceRange(start, end, inserted);
+  ReplaceTarget(start, end, inserted);
   SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(start) + inserted.size());
   ScrollCaret();
 }
@@ -173,23 +187,6 @@ void ScintillaEntityEdit::SetModify(bool modified) {
   }
   SendScintilla(SCI_SETSAVEPOINT);
   forcedModified_ = false;
-}
-
-int ScintillaEntityEdit::DeleteAllBlocks(std::string_view needle, int& searchPosition) {
-  const std::string_view before = LiveText();
-  const DeleteAllResult result = DeleteAllInOnePass(before, needle, searchPosition);
-  searchPosition = result.searchPosition;
-  if (result.count == 0) return 0;
-
-  const TextReplacement change = SingleReplacement(before, result.text);
-  const auto start = static_cast<long>(change.start);
-  SendScintilla(SCI_BEGINUNDOACTION);
-  ReplaceRange(start, start + static_cast<long>(change.removedLength), change.inserted);
-  SendScintilla(SCI_ENDUNDOACTION);
-  // Where the last deletion left the caret, scrolled into view as it was.
-  SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(result.caret));
-  ScrollCaret();
-  return result.count;
 }
 
 void ScintillaEntityEdit::keyPressEvent(QKeyEvent* event) {

@@ -28,6 +28,7 @@ class ScintillaEntityEdit : public QsciScintilla, public EntityEdit {
   void GetSel(int& start, int& end) const override;
   void SetSel(int start, int end) override;
   void ReplaceSel(const CString& text) override;
+  void ReplaceRange(int start, int end, std::string_view text) override;
   void ScrollCaret() override;
   [[nodiscard]] int GetFirstVisibleLine() const override;
   void SetFirstVisibleLine(int line) override;
@@ -39,10 +40,6 @@ class ScintillaEntityEdit : public QsciScintilla, public EntityEdit {
   [[nodiscard]] bool GetModify() const override;
   void SetModify(bool modified) override;
   void SetFocus() override { setFocus(Qt::OtherFocusReason); }
-
-  // Worked out in one pass over the buffer, then handed to the editor as one
-  // undoable replacement: one redraw, and one Undo brings every block back.
-  int DeleteAllBlocks(std::string_view needle, int& searchPosition) override;
 
   // Whether the text is shown as UTF-8 (else as single-byte characters).
   [[nodiscard]] bool IsUtf8() const { return utf8_; }
@@ -59,7 +56,8 @@ class ScintillaEntityEdit : public QsciScintilla, public EntityEdit {
   // The brace at the caret and its partner lit, or the brace alone when it
   // pairs with nothing.
   void UpdateBraceHighlight();
-  void ReplaceRange(long start, long end, std::string_view text);
+  // The bytes from `start` to `end` replaced, the limit not applied.
+  void ReplaceTarget(long start, long end, std::string_view text);
 
   unsigned limit_ = 0;
   // Set by SetModify(true): Scintilla's own flag only says whether the text

@@ -1,7 +1,5 @@
 #include "ui/win32/EntityEditControl.h"
 
-#include "entities/DeleteAllPass.h"
-
 namespace lw::win32 {
 namespace {
 
@@ -63,29 +61,18 @@ void EntityEditControl::ReplaceSel(const CString& text) {
   Send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.GetString()));
 }
 
-int EntityEditControl::DeleteAllBlocks(std::string_view needle, int& searchPosition) {
-  const std::string_view before = LiveText();
-  const DeleteAllResult result = DeleteAllInOnePass(before, needle, searchPosition);
-  searchPosition = result.searchPosition;
-  if (result.count == 0) return 0;
-
-  const TextReplacement change = SingleReplacement(before, result.text);
-  const CString inserted(change.inserted);  // NUL-terminated for the control
-  const auto start = static_cast<int>(change.start);
-  const auto end = static_cast<int>(change.start + change.removedLength);
+void EntityEditControl::ReplaceRange(int start, int end, std::string_view text) {
+  const CString inserted(text);  // NUL-terminated for the control
   ReleaseLiveText();
-  // The replacement never makes the text longer, but it inserts: a text over
-  // the limit (set whole, which the limit does not stop) must not be cut.
+  const auto length = static_cast<size_t>(Send(WM_GETTEXTLENGTH));
+  const size_t after = length - static_cast<size_t>(end - start) + text.size();
+  // The control cuts what it inserts at its limit, but a text over the limit
+  // (set whole, which the limit does not stop) must come through whole.
   const unsigned limit = GetLimitText();
-  if (result.text.size() > limit) SetLimitText(static_cast<unsigned>(result.text.size()));
+  if (after > limit) SetLimitText(static_cast<unsigned>(after));
   SetSel(start, end);
   ReplaceSel(inserted);
-  if (result.text.size() > limit) SetLimitText(limit);
-  // Where the last deletion left the caret, scrolled into view as it was.
-  const auto caret = static_cast<int>(result.caret);
-  SetSel(caret, caret);
-  ScrollCaret();
-  return result.count;
+  if (after > limit) SetLimitText(limit);
 }
 
 }  // namespace lw::win32

@@ -25,6 +25,9 @@ class EntityEditControl : public Control, public EntityEdit {
   void GetSel(int& start, int& end) const override;
   void SetSel(int start, int end) override;
   void ReplaceSel(const CString& text) override;
+  // One replace-selection: the control redraws and rebuilds its lines once,
+  // and its one level of undo takes back the whole change.
+  void ReplaceRange(int start, int end, std::string_view text) override;
   void ScrollCaret() override { Send(EM_SCROLLCARET); }
   [[nodiscard]] int GetFirstVisibleLine() const override { return static_cast<int>(Send(EM_GETFIRSTVISIBLELINE)); }
   void SetFirstVisibleLine(int line) override {
@@ -36,11 +39,6 @@ class EntityEditControl : public Control, public EntityEdit {
   [[nodiscard]] bool GetModify() const override { return Send(EM_GETMODIFY) != FALSE; }
   void SetModify(bool modified) override { Send(EM_SETMODIFY, modified ? TRUE : FALSE); }
   void SetFocus() override { ::SetFocus(hwnd_); }
-
-  // The result worked out in one pass over the buffer, then handed to the
-  // control as one undoable replacement: the control redraws and rebuilds its
-  // lines once, and Undo brings back every block the command removed.
-  int DeleteAllBlocks(std::string_view needle, int& searchPosition) override;
 
   // Tab into the text leaves the caret and the selection where they were: a
   // dialog selects all of an edit that asks for it, and the next key typed
