@@ -286,16 +286,16 @@ int RunList(Invocation& call) {
 }
 
 // A block that Find or Find Next selected: its place in the editor's text.
-struct FoundBlock {
+struct SelectedBlock {
   int start;
   int end;
   std::string_view text;
 };
 
 // Every block Find and Find Next select in the loaded map, in order.
-std::vector<FoundBlock> FindBlocks(BatchEditor& editor, const CString& needle) {
+std::vector<SelectedBlock> FindBlocks(BatchEditor& editor, const CString& needle) {
   CEntityEditorDlg& dlg = editor.Editor();
-  std::vector<FoundBlock> found;
+  std::vector<SelectedBlock> found;
   editor.View().TypeSearch(needle);
   dlg.OnFind();
   // Find Next moves the search position past each block it selects; when it
@@ -314,8 +314,8 @@ std::vector<FoundBlock> FindBlocks(BatchEditor& editor, const CString& needle) {
 }
 
 // "MAP:START-END" and the block, as find prints each block.
-void PrintFound(std::string& output, const BatchMap& map, const std::vector<FoundBlock>& found) {
-  for (const FoundBlock& block : found) {
+void PrintFound(std::string& output, const BatchMap& map, const std::vector<SelectedBlock>& found) {
+  for (const SelectedBlock& block : found) {
     output += FormatString("%s:%d-%d\n", map.Path().GetString(), block.start, block.end).Str();
     output += block.text;
     if (output.back() != '\n') output += '\n';
@@ -332,10 +332,10 @@ int RunFind(Invocation& call) {
   const int status =
       RunBatch(call, maps, editor.Messages(), BatchKind::kReading, true, [&](const BatchMap& map, std::string& output) {
         if (!LoadInEditor(editor, map)) return MapOutcome::Failed();
-        const std::vector<FoundBlock> found = FindBlocks(editor, needle);
+        const std::vector<SelectedBlock> found = FindBlocks(editor, needle);
         if (json) {
           finds.push_back({map.Path().Str(), {}});
-          for (const FoundBlock& block : found) {
+          for (const SelectedBlock& block : found) {
             finds.back().blocks.push_back({block.start, block.end, std::string(block.text)});
           }
         } else {
@@ -371,7 +371,7 @@ int RunDeleteAll(Invocation& call) {
         if (dryRun) {
           // What Delete All would take, shown as find shows it; the count is
           // the one Delete All itself would give.
-          const std::vector<FoundBlock> found = FindBlocks(editor, needle);
+          const std::vector<SelectedBlock> found = FindBlocks(editor, needle);
           const DeleteAllResult result = DeleteAllInOnePass(editor.View().Entities().LiveText(), needle.View(), 0);
           if (result.count == 0) return unchanged();
           PrintFound(output, map, found);

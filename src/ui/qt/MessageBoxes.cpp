@@ -31,13 +31,13 @@ QString ToDisplayString(const CString& text) {
   return IsValidUtf8(bytes) ? QString::fromUtf8(bytes.data(), size) : QString::fromLatin1(bytes.data(), size);
 }
 
-void MessageBoxSink::ShowMessage(const CString& text) { ShowBox(owner_, text, QMessageBox::Ok); }
+void QtMessageBoxSink::ShowMessage(const CString& text) { ShowBox(owner_, text, QMessageBox::Ok); }
 
-bool MessageBoxSink::AskYesNo(const CString& text) {
+bool QtMessageBoxSink::AskYesNo(const CString& text) {
   return ShowBox(owner_, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-MessageSink::Answer MessageBoxSink::AskYesNoCancel(const CString& text) {
+MessageSink::Answer QtMessageBoxSink::AskYesNoCancel(const CString& text) {
   // The box has a Cancel button, so Esc and the close box give it.
   switch (ShowBox(owner_, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes: return Answer::kYes;

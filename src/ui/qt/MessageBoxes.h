@@ -11,9 +11,9 @@ namespace lw::qt {
 
 // The core's messages as message boxes with the exclamation icon, captioned
 // with the program's name, over `owner`.
-class MessageBoxSink : public MessageSink {
+class QtMessageBoxSink : public MessageSink {
  public:
-  explicit MessageBoxSink(QWidget& owner) : owner_(owner) {}
+  explicit QtMessageBoxSink(QWidget& owner) : owner_(owner) {}
 
   void ShowMessage(const CString& text) override;
   bool AskYesNo(const CString& text) override;

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ui/qt/CEntityEditorDlg.h"
+#include "ui/qt/QtMainWindow.h"
 
 int main(int argc, char** argv) {
   // Asked by a package check or a user in a terminal: answered without a window.
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   // The command line as given, before Qt takes its own options out of it.
-  lw::qt::InitProcessState(argc, argv);
+  lw::InitProcessState(argc, argv);
   QApplication application(argc, argv);
-  return lw::qt::RunMainWindow();
+  return lw::RunMainWindow<lw::qt::QtMainWindow>();
 }

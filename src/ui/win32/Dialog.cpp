@@ -15,8 +15,6 @@ constexpr const char* kHelpFileExtension = ".HLP";
 // one is in Resource.h).
 constexpr WORD kDlgInitListBoxAddString = 0x0401;
 
-HINSTANCE ResourceInstance() { return GetModuleHandleA(nullptr); }
-
 RECT PrimaryWorkArea() {
   RECT area{};
   if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)) {

@@ -14,6 +14,9 @@
 
 namespace lw::win32 {
 
+// Where the program's templates, strings and icon are: the executable itself.
+inline HINSTANCE ResourceInstance() { return GetModuleHandleA(nullptr); }
+
 // One row of a dialog's message table. A WM_COMMAND row names a control's
 // notification code and ID; a row for another message names the message only.
 // A row has either a command (no parameters, result 0) or a handler that gets

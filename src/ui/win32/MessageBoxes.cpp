@@ -31,13 +31,13 @@ int ShowMessageBox(HWND owner, const CString& text, UINT buttons) {
                      buttons | MB_ICONEXCLAMATION);
 }
 
-void MessageBoxSink::ShowMessage(const CString& text) { ShowMessageBox(owner_.GetSafeHwnd(), text, MB_OK); }
+void Win32MessageBoxSink::ShowMessage(const CString& text) { ShowMessageBox(owner_.GetSafeHwnd(), text, MB_OK); }
 
-bool MessageBoxSink::AskYesNo(const CString& text) {
+bool Win32MessageBoxSink::AskYesNo(const CString& text) {
   return ShowMessageBox(owner_.GetSafeHwnd(), text, MB_YESNO) == IDYES;
 }
 
-MessageSink::Answer MessageBoxSink::AskYesNoCancel(const CString& text) {
+MessageSink::Answer Win32MessageBoxSink::AskYesNoCancel(const CString& text) {
   // Esc and the close box give IDCANCEL.
   switch (ShowMessageBox(owner_.GetSafeHwnd(), text, MB_YESNOCANCEL)) {
     case IDYES: return Answer::kYes;

@@ -21,9 +21,9 @@ int ShowMessageBox(HWND owner, const CString& text, UINT buttons);
 
 // The core's messages, in message boxes owned by a dialog's window, which may
 // not exist yet (or any more) when a message comes.
-class MessageBoxSink : public MessageSink {
+class Win32MessageBoxSink : public MessageSink {
  public:
-  explicit MessageBoxSink(const Dialog& owner) : owner_(owner) {}
+  explicit Win32MessageBoxSink(const Dialog& owner) : owner_(owner) {}
   void ShowMessage(const CString& text) override;
   bool AskYesNo(const CString& text) override;
   Answer AskYesNoCancel(const CString& text) override;

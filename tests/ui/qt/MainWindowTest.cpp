@@ -40,7 +40,7 @@
 #include "support/RecordingMessages.h"
 #include "support/TempDir.h"
 #include "ui/Resource.h"
-#include "ui/qt/CEntityEditorDlg.h"
+#include "ui/qt/QtMainWindow.h"
 
 namespace lw::qt {
 namespace {
@@ -132,7 +132,7 @@ class QtMainWindowTest : public ::testing::Test {
       pickerTitles_.push_back(title.Str());
       return picked_;
     };
-    window_ = CreateMainWindow(services);
+    window_ = CreateMainWindow<QtMainWindow>(services);
     window_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
   }
@@ -205,7 +205,7 @@ class QtMainWindowTest : public ::testing::Test {
   std::vector<std::string> pickerTitles_;
   std::optional<CString> picked_;
   bool realBoxes_ = false;
-  std::unique_ptr<CEntityEditorDlg> window_;
+  std::unique_ptr<QtMainWindow> window_;
 };
 
 // The whole cycle with the mouse: a map, a class from the search box's list,
@@ -537,7 +537,7 @@ TEST_F(QtMainWindowTest, TheOutlineChoosesBlocksAndFollowsTheText) {
   // Marked in the text, on its line only.
   const auto marked = [this](long position) {
     return Control<QsciScintilla>(IDC_ENTITY_TEXT)
-               ->SendScintilla(QsciScintilla::SCI_INDICATORVALUEAT, CEntityEditorDlg::kErrorIndicator, position) != 0;
+               ->SendScintilla(QsciScintilla::SCI_INDICATORVALUEAT, QtMainWindow::kErrorIndicator, position) != 0;
   };
   EXPECT_TRUE(marked(0));
   EXPECT_FALSE(marked(4));
@@ -797,7 +797,7 @@ int main(int argc, char** argv) {
   // No display in CI: Qt's offscreen platform draws into memory.
   qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
-  lw::qt::InitProcessState(argc, argv);
+  lw::InitProcessState(argc, argv);
   QApplication application(argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -32,7 +32,7 @@
 #include "ui/MainLayout.h"
 #include "ui/MainWindowView.h"
 #include "ui/Resource.h"
-#include "ui/win32/CEntityEditorApp.h"
+#include "ui/win32/Win32MainWindow.h"
 
 namespace lw::win32 {
 namespace {
@@ -107,7 +107,7 @@ struct SeenBox {
   std::vector<std::string> texts;  // every child's text, in order
   std::vector<int> buttons;        // the Yes, No, OK and Cancel buttons shown
   HICON icon = nullptr;            // the icon static's
-  bool picker = false;             // a tree of folders: the folder picker
+  bool picker = false;             // a box to type a path into: the folder picker
   bool shown = true;
   HWND owner = nullptr;
   bool ownerEnabled = true;
@@ -169,11 +169,20 @@ class BoxScript {
     for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
       seen.texts.push_back(WindowText(child));
       const std::string kind = ClassOf(child);
-      if (kind == "SysTreeView32") seen.picker = true;
       if (kind == "Static" && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
         seen.icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
       }
     }
+    // The shell's item dialog holds its name box (edt1, or the combo box
+    // cmb13 around it) some levels down.
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM found) {
+          const int id = GetDlgCtrlID(child);
+          if (id == 1152 || id == 1148) *reinterpret_cast<bool*>(found) = true;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&seen.picker));
     int answer = IDCANCEL;
     if (!answers_.empty()) {
       answer = answers_.front();
@@ -226,7 +235,7 @@ void WriteInstallPath(const StoredValue& value) {
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    InitProcessState();
+    InitProcessState(0, nullptr);
     maps_ = dir_.Path() / "maps";
     std::filesystem::create_directory(maps_);
     test::WriteFileBytes(maps_ / "alpha.bsp", mapwriter::WriteMap(mapwriter::MakeMapContents(LumpOf(kAllBlocks))));
@@ -256,7 +265,7 @@ class MainWindowTest : public ::testing::Test {
     // No "-d", wherever the test runs from: the dump is the core tests' to check.
     services.commandLine = [] { return CString("win32_window_tests.exe"); };
     services.entityDumpPath = CString(dir_.File("AllEntities.txt"));
-    window_ = CreateMainWindow(services);
+    window_ = CreateMainWindow<Win32MainWindow>(services);
     ASSERT_NE(window_, nullptr);
     main_ = window_->GetSafeHwnd();
     Pump();
@@ -352,14 +361,14 @@ class MainWindowTest : public ::testing::Test {
     EXPECT_TRUE(box.shown && box.picker);
     EXPECT_EQ(box.owner, main_);
     EXPECT_FALSE(box.ownerEnabled);
-    EXPECT_NE(std::find(box.texts.begin(), box.texts.end(), kPickerTitle), box.texts.end());
+    EXPECT_EQ(box.caption, kPickerTitle);
   }
 
   test::TempDir dir_;
   std::filesystem::path maps_;
   std::optional<StoredValue> before_;
   BoxScript boxes_;
-  std::unique_ptr<CEntityEditorDlg> window_;
+  std::unique_ptr<Win32MainWindow> window_;
   HWND main_ = nullptr;
 };
 

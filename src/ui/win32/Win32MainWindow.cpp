@@ -1,25 +1,17 @@
-#include "ui/win32/CEntityEditorDlg.h"
+#include "ui/win32/Win32MainWindow.h"
 
 #include <commctrl.h>
-#include <objbase.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <iterator>
 #include <string>
 
-#include "platform/Paths.h"
 #include "ui/MainLayout.h"
 #include "ui/Resource.h"
+#include "ui/win32/FolderPicker.h"
 
 namespace lw::win32 {
 namespace {
-
-HINSTANCE ResourceInstance() { return GetModuleHandleA(nullptr); }
-
-lw::CEntityEditorDlg::Options EditorOptions(const MainWindowServices& services) {
-  return {services.commandLine, services.entityDumpPath.IsEmpty() ? EntityDumpPath() : services.entityDumpPath};
-}
 
 // The outline's timers: the text read again after typing pauses, and the
 // caret looked at (an edit control tells nothing of its caret moving).
@@ -30,50 +22,48 @@ constexpr UINT kCaretCheckMs = 150;
 
 enum OutlineColumn { kBlockColumn, kClassColumn, kTargetnameColumn, kOriginColumn };
 
-// The folder picker's flags: only file-system folders and their ancestors.
-constexpr UINT kPickerFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
-
 }  // namespace
 
-CEntityEditorDlg::CEntityEditorDlg(const MainWindowServices& services)
+Win32MainWindow::Win32MainWindow(const MainWindowServices& services)
     : Dialog(IDD_MAIN, nullptr),
+      messages_(services.messages),
+      pickFolder_(services.pickFolder),
       icon_(LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      editor_(*this, services.settings != nullptr ? *services.settings : SystemSettingsStore(),
-              services.files != nullptr ? *services.files : SystemFileSystem(), EditorOptions(services)) {
+      editor_(*this, services.Settings(), services.Files(), services.EditorOptions()) {
   // The outline's list view is a common control.
   INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
 }
 
-CEntityEditorDlg::~CEntityEditorDlg() {
+Win32MainWindow::~Win32MainWindow() {
   entityEdit_.ReleaseLiveText();
   if (textFont_ != nullptr) DeleteObject(textFont_);
 }
 
-bool CEntityEditorDlg::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  static const MessageEntry<CEntityEditorDlg> kMessageMap[] = {
-      CommandRow(BN_CLICKED, IDC_BROWSE, &CEntityEditorDlg::OnBrowse),
-      CommandRow(BN_CLICKED, IDC_SAVE, &CEntityEditorDlg::OnSave),
-      CommandRow(BN_CLICKED, IDC_DELETE, &CEntityEditorDlg::OnDelete),
-      CommandRow(BN_CLICKED, IDC_DELETE_ALL, &CEntityEditorDlg::OnDeleteAll),
-      CommandRow(BN_CLICKED, IDC_FIND, &CEntityEditorDlg::OnFind),
-      CommandRow(BN_CLICKED, IDC_FIND_NEXT, &CEntityEditorDlg::OnFindNext),
-      CommandRow(BN_CLICKED, IDC_REFRESH_MAPS, &CEntityEditorDlg::OnRefreshMapList),
-      MessageRow(WM_DESTROY, &CEntityEditorDlg::OnDestroy),
-      CommandRow(LBN_SELCHANGE, IDC_MAP_LIST, &CEntityEditorDlg::OnSelchangeMapList),
-      CommandRow(CBN_SELCHANGE, IDC_ENTITY_COMBO, &CEntityEditorDlg::OnFind),
-      MessageRow(WM_SYSCOMMAND, &CEntityEditorDlg::OnSysCommand),
-      MessageRow(WM_PAINT, &CEntityEditorDlg::OnPaint),
-      MessageRow(WM_QUERYDRAGICON, &CEntityEditorDlg::OnQueryDragIcon),
-      MessageRow(WM_SETCURSOR, &CEntityEditorDlg::OnSetCursor),
-      MessageRow(WM_TIMER, &CEntityEditorDlg::OnTimer),
-      MessageRow(WM_NOTIFY, &CEntityEditorDlg::OnNotify),
-      MessageRow(WM_SIZE, &CEntityEditorDlg::OnSize),
-      MessageRow(WM_GETMINMAXINFO, &CEntityEditorDlg::OnGetMinMaxInfo),
-      CommandRow(EN_CHANGE, IDC_ENTITY_TEXT, &CEntityEditorDlg::ScheduleOutlineRefresh),
-      CommandRow(EN_CHANGE, IDC_OUTLINE_FILTER, &CEntityEditorDlg::ApplyOutlineFilter),
-      CommandRow(LBN_SELCHANGE, IDC_PROBLEMS, &CEntityEditorDlg::OnProblemChosen),
-      CommandRow(EN_CHANGE, IDC_MAP_FILTER, &CEntityEditorDlg::OnMapFilterChanged),
+bool Win32MainWindow::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  static const MessageEntry<Win32MainWindow> kMessageMap[] = {
+      CommandRow(BN_CLICKED, IDC_BROWSE, &Win32MainWindow::OnBrowse),
+      CommandRow(BN_CLICKED, IDC_SAVE, &Win32MainWindow::OnSave),
+      CommandRow(BN_CLICKED, IDC_DELETE, &Win32MainWindow::OnDelete),
+      CommandRow(BN_CLICKED, IDC_DELETE_ALL, &Win32MainWindow::OnDeleteAll),
+      CommandRow(BN_CLICKED, IDC_FIND, &Win32MainWindow::OnFind),
+      CommandRow(BN_CLICKED, IDC_FIND_NEXT, &Win32MainWindow::OnFindNext),
+      CommandRow(BN_CLICKED, IDC_REFRESH_MAPS, &Win32MainWindow::OnRefreshMapList),
+      MessageRow(WM_DESTROY, &Win32MainWindow::OnDestroy),
+      CommandRow(LBN_SELCHANGE, IDC_MAP_LIST, &Win32MainWindow::OnSelchangeMapList),
+      CommandRow(CBN_SELCHANGE, IDC_ENTITY_COMBO, &Win32MainWindow::OnFind),
+      MessageRow(WM_SYSCOMMAND, &Win32MainWindow::OnSysCommand),
+      MessageRow(WM_PAINT, &Win32MainWindow::OnPaint),
+      MessageRow(WM_QUERYDRAGICON, &Win32MainWindow::OnQueryDragIcon),
+      MessageRow(WM_SETCURSOR, &Win32MainWindow::OnSetCursor),
+      MessageRow(WM_TIMER, &Win32MainWindow::OnTimer),
+      MessageRow(WM_NOTIFY, &Win32MainWindow::OnNotify),
+      MessageRow(WM_SIZE, &Win32MainWindow::OnSize),
+      MessageRow(WM_GETMINMAXINFO, &Win32MainWindow::OnGetMinMaxInfo),
+      CommandRow(EN_CHANGE, IDC_ENTITY_TEXT, &Win32MainWindow::ScheduleOutlineRefresh),
+      CommandRow(EN_CHANGE, IDC_OUTLINE_FILTER, &Win32MainWindow::ApplyOutlineFilter),
+      CommandRow(LBN_SELCHANGE, IDC_PROBLEMS, &Win32MainWindow::OnProblemChosen),
+      CommandRow(EN_CHANGE, IDC_MAP_FILTER, &Win32MainWindow::OnMapFilterChanged),
   };
   ++routeDepth_;
   const bool handled =
@@ -93,7 +83,7 @@ bool CEntityEditorDlg::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, 
   return handled;
 }
 
-bool CEntityEditorDlg::OnShortcutKey(WPARAM key) {
+bool Win32MainWindow::OnShortcutKey(WPARAM key) {
   if (GetKeyState(VK_MENU) < 0) return false;
   const bool control = GetKeyState(VK_CONTROL) < 0;
   const HWND hwnd = GetSafeHwnd();
@@ -113,7 +103,7 @@ bool CEntityEditorDlg::OnShortcutKey(WPARAM key) {
   return false;
 }
 
-void CEntityEditorDlg::UpdateCaption() {
+void Win32MainWindow::UpdateCaption() {
   if (entityEdit_.GetSafeHwnd() == nullptr) return;
   const bool modified = entityEdit_.GetModify();
   if (modified == captionShowsModified_) return;
@@ -121,13 +111,13 @@ void CEntityEditorDlg::UpdateCaption() {
   SetWindowTextA(GetSafeHwnd(), ((modified ? "*" : "") + baseCaption_).GetString());
 }
 
-void CEntityEditorDlg::ScheduleOutlineRefresh() {
+void Win32MainWindow::ScheduleOutlineRefresh() {
   if (GetSafeHwnd() == nullptr) return;
   outlineRefreshPending_ = true;
   SetTimer(GetSafeHwnd(), kOutlineRefreshTimer, kOutlineRefreshDelayMs, nullptr);
 }
 
-void CEntityEditorDlg::RefreshOutline() {
+void Win32MainWindow::RefreshOutline() {
   KillTimer(GetSafeHwnd(), kOutlineRefreshTimer);
   outlineRefreshPending_ = false;
   outlineText_.assign(entityEdit_.LiveText());
@@ -137,17 +127,17 @@ void CEntityEditorDlg::RefreshOutline() {
   ShowProblems();
 }
 
-void CEntityEditorDlg::OnMapFilterChanged() {
+void Win32MainWindow::OnMapFilterChanged() {
   if (!settingMapFilter_) editor_.OnMapFilterChanged(mapFilter_.Text());
 }
 
-void CEntityEditorDlg::SetMapFilterText(const CString& text) {
+void Win32MainWindow::SetMapFilterText(const CString& text) {
   settingMapFilter_ = true;
   mapFilter_.SetText(text);
   settingMapFilter_ = false;
 }
 
-void CEntityEditorDlg::ShowProblems() {
+void Win32MainWindow::ShowProblems() {
   problems_.ResetContent();
   problemOffsets_.clear();
   // A text broken all over would give thousands: the first ones lead to the rest.
@@ -164,13 +154,13 @@ void CEntityEditorDlg::ShowProblems() {
                                           : FormatString("Problems: %d", static_cast<int>(findings.size())));
 }
 
-void CEntityEditorDlg::OnProblemChosen() {
+void Win32MainWindow::OnProblemChosen() {
   const int chosen = problems_.GetCurSel();
   if (chosen < 0 || static_cast<size_t>(chosen) >= problemOffsets_.size()) return;
   editor_.OnProblemChosen(problemOffsets_[static_cast<size_t>(chosen)]);
 }
 
-void CEntityEditorDlg::ApplyOutlineFilter() {
+void Win32MainWindow::ApplyOutlineFilter() {
   outlineShown_ = FilterOutline(outlineText_, outlineRows_, outlineFilter_.Text().View());
   markingOutline_ = true;
   SendMessageA(outlineList_, LVM_SETITEMCOUNT, outlineShown_.size(), LVSICF_NOSCROLL);
@@ -181,7 +171,7 @@ void CEntityEditorDlg::ApplyOutlineFilter() {
   MarkOutlineRow();
 }
 
-void CEntityEditorDlg::MarkOutlineRow() {
+void Win32MainWindow::MarkOutlineRow() {
   if (outlineRefreshPending_ || entityEdit_.GetSafeHwnd() == nullptr) return;
   int start = 0;
   int end = 0;
@@ -205,13 +195,13 @@ void CEntityEditorDlg::MarkOutlineRow() {
   markingOutline_ = false;
 }
 
-LRESULT CEntityEditorDlg::OnTimer(WPARAM timer, LPARAM) {
+LRESULT Win32MainWindow::OnTimer(WPARAM timer, LPARAM) {
   if (timer == kOutlineRefreshTimer) RefreshOutline();
   if (timer == kCaretTimer) MarkOutlineRow();
   return 0;
 }
 
-LRESULT CEntityEditorDlg::OnNotify(WPARAM, LPARAM header) {
+LRESULT Win32MainWindow::OnNotify(WPARAM, LPARAM header) {
   const auto* notice = reinterpret_cast<const NMHDR*>(header);
   if (notice->idFrom != IDC_OUTLINE) {
     Default();
@@ -253,7 +243,7 @@ LRESULT CEntityEditorDlg::OnNotify(WPARAM, LPARAM header) {
   return 0;
 }
 
-PixelRect CEntityEditorDlg::TemplatePixels(int x, int y, int width, int height) const {
+PixelRect Win32MainWindow::TemplatePixels(int x, int y, int width, int height) const {
   // The position and the size mapped each on its own, as the dialog manager
   // maps a template's controls (their ends may round the other way).
   RECT rect{x, y, width, height};
@@ -261,7 +251,7 @@ PixelRect CEntityEditorDlg::TemplatePixels(int x, int y, int width, int height) 
   return {rect.left, rect.top, rect.right, rect.bottom};
 }
 
-LRESULT CEntityEditorDlg::OnSize(WPARAM kind, LPARAM size) {
+LRESULT Win32MainWindow::OnSize(WPARAM kind, LPARAM size) {
   Default();
   if (kind == SIZE_MINIMIZED || templateClient_.width == 0) return 0;
   const int textGrowth = std::max(0, static_cast<int>(LOWORD(size)) - templateClient_.width);
@@ -283,14 +273,14 @@ LRESULT CEntityEditorDlg::OnSize(WPARAM kind, LPARAM size) {
   return 0;
 }
 
-LRESULT CEntityEditorDlg::OnGetMinMaxInfo(WPARAM, LPARAM info) {
+LRESULT Win32MainWindow::OnGetMinMaxInfo(WPARAM, LPARAM info) {
   Default();
   if (minimumTrack_.x == 0) return 0;
   reinterpret_cast<MINMAXINFO*>(info)->ptMinTrackSize = minimumTrack_;
   return 0;
 }
 
-void CEntityEditorDlg::DoDataExchange() {
+void Win32MainWindow::DoDataExchange() {
   BindControl(IDC_ENTITY_TEXT, entityEdit_);
   entityEdit_.KeepCaretOnFocus();
   BindControl(IDC_ENTITY_COMBO, searchCombo_);
@@ -306,7 +296,7 @@ void CEntityEditorDlg::DoDataExchange() {
   BindControl(IDC_MAP_FOLDER, mapFolder_);
 }
 
-BOOL CEntityEditorDlg::OnInitDialog() {
+BOOL Win32MainWindow::OnInitDialog() {
   Dialog::OnInitDialog();
 
   const HWND hwnd = GetSafeHwnd();
@@ -362,19 +352,19 @@ BOOL CEntityEditorDlg::OnInitDialog() {
   return editor_.OnInitDialog() ? TRUE : FALSE;
 }
 
-void CEntityEditorDlg::OnOK() {
+void Win32MainWindow::OnOK() {
   if (editor_.OnCloseRequest()) Dialog::OnOK();
 }
 
-void CEntityEditorDlg::OnCancel() {
+void Win32MainWindow::OnCancel() {
   if (editor_.OnCloseRequest()) Dialog::OnCancel();
 }
 
-void CEntityEditorDlg::SetDefaultButton(int controlId) {
+void Win32MainWindow::SetDefaultButton(int controlId) {
   SendMessageA(GetSafeHwnd(), DM_SETDEFID, static_cast<WPARAM>(controlId), 0);
 }
 
-void CEntityEditorDlg::ShowWaitCursor(bool show) {
+void Win32MainWindow::ShowWaitCursor(bool show) {
   waitCursorShown_ = show;
   if (show) {
     cursorBeforeWait_ = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
@@ -383,7 +373,7 @@ void CEntityEditorDlg::ShowWaitCursor(bool show) {
   }
 }
 
-LRESULT CEntityEditorDlg::OnSetCursor(WPARAM, LPARAM) {
+LRESULT Win32MainWindow::OnSetCursor(WPARAM, LPARAM) {
   // The hourglass stays while the window works, wherever the mouse goes.
   if (waitCursorShown_) {
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
@@ -393,34 +383,14 @@ LRESULT CEntityEditorDlg::OnSetCursor(WPARAM, LPARAM) {
   return 0;
 }
 
-std::optional<CString> CEntityEditorDlg::PickFolder(const CString& title) {
-  // The shell's picker wants COM on this thread; it may already be there.
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  std::optional<CString> folder;
-  IMalloc* allocator = nullptr;
-  if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator != nullptr) {
-    char displayName[MAX_PATH] = {};
-    BROWSEINFOA info{};
-    info.hwndOwner = GetSafeHwnd();
-    info.pidlRoot = nullptr;  // the desktop
-    info.pszDisplayName = displayName;
-    info.lpszTitle = title.GetString();
-    info.ulFlags = kPickerFlags;
-    if (const LPITEMIDLIST item = SHBrowseForFolderA(&info)) {
-      // An item without a file-system path counts as a cancel.
-      char path[MAX_PATH] = {};
-      if (SHGetPathFromIDListA(item, path)) folder = CString(path);
-      allocator->Free(item);
-    }
-    allocator->Release();
-  }
-  if (SUCCEEDED(com)) CoUninitialize();
-  return folder;
+std::optional<CString> Win32MainWindow::PickFolder(const CString& title) {
+  if (pickFolder_) return pickFolder_(title);
+  return lw::win32::PickFolder(GetSafeHwnd(), title, editor_.GetMapFolder());
 }
 
-LRESULT CEntityEditorDlg::OnSysCommand(WPARAM command, LPARAM) {
+LRESULT Win32MainWindow::OnSysCommand(WPARAM command, LPARAM) {
   if ((command & 0xFFF0) == IDM_ABOUTBOX) {
-    CAboutDlg about(GetSafeHwnd());
+    Win32AboutBox about(GetSafeHwnd());
     about.DoModal();
     return 0;
   }
@@ -428,7 +398,7 @@ LRESULT CEntityEditorDlg::OnSysCommand(WPARAM command, LPARAM) {
   return 0;
 }
 
-LRESULT CEntityEditorDlg::OnPaint(WPARAM, LPARAM) {
+LRESULT Win32MainWindow::OnPaint(WPARAM, LPARAM) {
   const HWND hwnd = GetSafeHwnd();
   if (!IsIconic(hwnd)) {
     Default();
@@ -450,8 +420,8 @@ LRESULT CEntityEditorDlg::OnPaint(WPARAM, LPARAM) {
   return 0;
 }
 
-LRESULT CEntityEditorDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(icon_); }
+LRESULT Win32MainWindow::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(icon_); }
 
-CAboutDlg::CAboutDlg(HWND owner) : Dialog(IDD_ABOUTBOX, owner) {}
+Win32AboutBox::Win32AboutBox(HWND owner) : Dialog(IDD_ABOUTBOX, owner) {}
 
 }  // namespace lw::win32

@@ -12,6 +12,7 @@
 #include "platform/SettingsStore.h"
 #include "ui/CEntityEditorDlg.h"
 #include "ui/MainLayout.h"
+#include "ui/MainWindowServices.h"
 #include "ui/MainWindowView.h"
 #include "ui/win32/Controls.h"
 #include "ui/win32/Dialog.h"
@@ -20,24 +21,22 @@
 
 namespace lw::win32 {
 
-// What the main window works with. The program takes the system's; a test
-// may give its own.
-struct MainWindowServices {
-  SettingsStore* settings = nullptr;  // nullptr: the registry
-  FileSystem* files = nullptr;        // nullptr: the system's files
-  // The whole command line, read wherever "-d" is tested; empty: the process's.
-  std::function<CString()> commandLine;
-  // Where the entity dump goes at exit; empty: the program's own file.
-  CString entityDumpPath;
-};
-
 // The main window: the dialog built from IDD_MAIN, its controls as the view of
 // the editor's logic (lw::CEntityEditorDlg), and its events routed to that
 // logic through the message table.
-class CEntityEditorDlg final : public Dialog, public MainWindowView {
+class Win32MainWindow final : public Dialog, public MainWindowView {
  public:
-  explicit CEntityEditorDlg(const MainWindowServices& services = {});
-  ~CEntityEditorDlg() override;
+  explicit Win32MainWindow(const MainWindowServices& services = {});
+  ~Win32MainWindow() override;
+
+  // The window made, shown and started, for a program that drives it with
+  // its own message loop (a test): that loop hands every message to the
+  // window's PreTranslateMessage before dispatching it, so that Esc, Enter
+  // and F1 behave as in the program. Exit, Esc or the close box then destroy
+  // the window at once (OnDestroy runs then). False when it cannot be made.
+  bool Open(bool /*show*/) { return Create(); }
+  // Runs the window modally, as the program does, until it is destroyed.
+  int RunModal() { return DoModal() == -1 ? 1 : 0; }
 
   // The editor's state and handlers, for a test to look into.
   [[nodiscard]] lw::CEntityEditorDlg& Editor() { return editor_; }
@@ -61,7 +60,7 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   EntityEdit& Entities() override { return entityEdit_; }
   void SetDefaultButton(int controlId) override;
   void ShowWaitCursor(bool show) override;
-  MessageSink& Messages() override { return messages_; }
+  MessageSink& Messages() override { return messages_ != nullptr ? *messages_ : boxes_; }
   std::optional<CString> PickFolder(const CString& title) override;
 
  protected:
@@ -114,7 +113,9 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
   LRESULT OnQueryDragIcon(WPARAM, LPARAM);
   LRESULT OnSetCursor(WPARAM, LPARAM);
 
-  MessageBoxSink messages_{*this};
+  Win32MessageBoxSink boxes_{*this};
+  MessageSink* messages_ = nullptr;
+  std::function<std::optional<CString>(const CString&)> pickFolder_;
   EntityEditControl entityEdit_;
   ComboBoxControl searchCombo_;
   StaticControl mapStatus_;
@@ -150,9 +151,9 @@ class CEntityEditorDlg final : public Dialog, public MainWindowView {
 };
 
 // The About box: the template and the dialog layer's defaults.
-class CAboutDlg : public Dialog {
+class Win32AboutBox : public Dialog {
  public:
-  explicit CAboutDlg(HWND owner);
+  explicit Win32AboutBox(HWND owner);
 };
 
 }  // namespace lw::win32

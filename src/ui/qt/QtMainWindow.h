@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
 #include "ui/CEntityEditorDlg.h"
+#include "ui/MainWindowServices.h"
 #include "ui/MainWindowView.h"
 #include "ui/qt/MessageBoxes.h"
 #include "ui/qt/OutlinePanel.h"
@@ -22,34 +23,23 @@ class QPushButton;
 
 namespace lw::qt {
 
-// What the main window works with. The program takes the system's; a test
-// may give its own.
-struct MainWindowServices {
-  SettingsStore* settings = nullptr;  // nullptr: the settings file
-  FileSystem* files = nullptr;        // nullptr: the system's files
-  // The whole command line, read wherever "-d" is tested; empty: the process's.
-  std::function<CString()> commandLine;
-  // Where the entity dump goes at exit; empty: the program's own file.
-  CString entityDumpPath;
-  // Where messages and questions go; nullptr: message boxes over the window.
-  MessageSink* messages = nullptr;
-  // The folder picker; empty: the desktop's folder chooser.
-  std::function<std::optional<CString>(const CString& title)> pickFolder;
-};
-
 // The main window: the controls of the main template laid out from dialog
 // units, as the view of the editor's logic (lw::CEntityEditorDlg), with their
 // signals routed to that logic.
-class CEntityEditorDlg final : public QDialog, public MainWindowView {
+class QtMainWindow final : public QDialog, public MainWindowView {
   Q_OBJECT
 
  public:
-  explicit CEntityEditorDlg(const MainWindowServices& services = {}, QWidget* parent = nullptr);
-  ~CEntityEditorDlg() override;
+  explicit QtMainWindow(const MainWindowServices& services = {}, QWidget* parent = nullptr);
+  ~QtMainWindow() override;
 
   // Runs the logic's start-up (settings, the map list, perhaps the first-run
   // warning and the folder picker) before the window is shown.
   void Initialize();
+  // Initialised, and shown when `show`; a window can always be made here.
+  bool Open(bool show);
+  // Initialised and run until it closes; the program's exit code.
+  int RunModal();
 
   // The editor's state and handlers, for a test to look into.
   [[nodiscard]] lw::CEntityEditorDlg& Editor() { return editor_; }
@@ -103,7 +93,7 @@ class CEntityEditorDlg final : public QDialog, public MainWindowView {
   void RestorePlacement();
   void StorePlacement();
 
-  MessageBoxSink boxes_{*this};
+  QtMessageBoxSink boxes_{*this};
   MessageSink* messages_ = &boxes_;
   std::function<std::optional<CString>(const CString&)> pickFolder_;
   SettingsStore* settings_ = nullptr;
@@ -145,21 +135,11 @@ class CEntityEditorDlg final : public QDialog, public MainWindowView {
 };
 
 // The About box: the icon, the name with the version, the notice and OK.
-class CAboutDlg : public QDialog {
+class QtAboutBox : public QDialog {
   Q_OBJECT
 
  public:
-  explicit CAboutDlg(QWidget* owner);
+  explicit QtAboutBox(QWidget* owner);
 };
-
-// The program's state that every window reads: the code page and the command
-// line.
-void InitProcessState(int argc, const char* const* argv);
-
-// A main window, initialised and not yet shown, or shown when `show`.
-std::unique_ptr<CEntityEditorDlg> CreateMainWindow(const MainWindowServices& services = {}, bool show = true);
-
-// Runs the main window until it closes; the program's exit code.
-int RunMainWindow(const MainWindowServices& services = {});
 
 }  // namespace lw::qt

@@ -1,4 +1,4 @@
-#include "ui/qt/CEntityEditorDlg.h"
+#include "ui/qt/QtMainWindow.h"
 
 #include <cstdio>
 
@@ -28,7 +28,6 @@
 
 #include "platform/CodePage.h"
 #include "platform/CommandLine.h"
-#include "platform/Paths.h"
 #include "settings/MapFolderSettings.h"
 #include "ui/EntityClasses.h"
 #include "ui/MainLayout.h"
@@ -149,10 +148,6 @@ class SplitGrip : public QWidget {
   int lastX_ = 0;
 };
 
-lw::CEntityEditorDlg::Options EditorOptions(const MainWindowServices& services) {
-  return {services.commandLine, services.entityDumpPath.IsEmpty() ? EntityDumpPath() : services.entityDumpPath};
-}
-
 QString Text(const char* latin1) { return QString::fromLatin1(latin1); }
 
 CString BytesOf(const QByteArray& bytes) { return CString(bytes.constData(), static_cast<size_t>(bytes.size())); }
@@ -176,13 +171,12 @@ QLabel* MakeLabel(QWidget* parent, const char* text) {
 
 }  // namespace
 
-CEntityEditorDlg::CEntityEditorDlg(const MainWindowServices& services, QWidget* parent)
+QtMainWindow::QtMainWindow(const MainWindowServices& services, QWidget* parent)
     : QDialog(parent),
       messages_(services.messages != nullptr ? services.messages : &boxes_),
       pickFolder_(services.pickFolder),
-      settings_(services.settings != nullptr ? services.settings : &SystemSettingsStore()),
-      editor_(*this, services.settings != nullptr ? *services.settings : SystemSettingsStore(),
-              services.files != nullptr ? *services.files : SystemFileSystem(), EditorOptions(services)) {
+      settings_(&services.Settings()),
+      editor_(*this, services.Settings(), services.Files(), services.EditorOptions()) {
   setWindowTitle(Text(LW_TEXT_MAIN_CAPTION));
   setWindowIcon(ProgramIcon());
   // A resizable frame without minimise or maximise boxes, shown on the task bar.
@@ -193,12 +187,12 @@ CEntityEditorDlg::CEntityEditorDlg(const MainWindowServices& services, QWidget* 
   LayOut();
 }
 
-CEntityEditorDlg::~CEntityEditorDlg() { Finish(); }
+QtMainWindow::~QtMainWindow() { Finish(); }
 
-void CEntityEditorDlg::CreateControls() {
+void QtMainWindow::CreateControls() {
   auto* menuBar = new QMenuBar(this);
   QMenu* help = menuBar->addMenu(Text(kHelpMenu));
-  help->addAction(Text(LW_TEXT_ABOUT_MENU), this, &CEntityEditorDlg::ShowAbout);
+  help->addAction(Text(LW_TEXT_ABOUT_MENU), this, &QtMainWindow::ShowAbout);
   menuBar->setObjectName(QStringLiteral("menuBar"));
 
   // The group boxes first, so that they lie beneath the controls they frame.
@@ -306,7 +300,7 @@ void CEntityEditorDlg::CreateControls() {
   connect(searchCombo_->lineEdit(), &QLineEdit::textEdited, this, [this] { searchTyped_ = true; });
 }
 
-void CEntityEditorDlg::LayOut() {
+void QtMainWindow::LayOut() {
   const DialogUnits units(*this);
   auto* menuBar = findChild<QMenuBar*>(QStringLiteral("menuBar"));
   const int top = menuBar->sizeHint().height();
@@ -364,7 +358,7 @@ void CEntityEditorDlg::LayOut() {
                             outline.height());
 }
 
-void CEntityEditorDlg::MarkProblems(const std::vector<CheckFinding>& findings) {
+void QtMainWindow::MarkProblems(const std::vector<CheckFinding>& findings) {
   // A wavy line under each problem, from its place to its line's end: red
   // for an error, orange for a warning.
   const auto send = [this](unsigned message, unsigned long wParam = 0, long lParam = 0) {
@@ -391,12 +385,12 @@ void CEntityEditorDlg::MarkProblems(const std::vector<CheckFinding>& findings) {
   }
 }
 
-void CEntityEditorDlg::resizeEvent(QResizeEvent* event) {
+void QtMainWindow::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   LayOut();
 }
 
-void CEntityEditorDlg::Initialize() {
+void QtMainWindow::Initialize() {
   // The template's size, lower where the screen is (its title bar left
   // room); the window opens centred when first shown.
   const DialogUnits units(*this);
@@ -411,7 +405,7 @@ void CEntityEditorDlg::Initialize() {
   editor_.OnInitDialog();
 }
 
-QWidget* CEntityEditorDlg::Control(int controlId) const {
+QWidget* QtMainWindow::Control(int controlId) const {
   switch (controlId) {
     case kIdOk: return exit_;
     case IDC_DELETE: return delete_;
@@ -434,14 +428,14 @@ QWidget* CEntityEditorDlg::Control(int controlId) const {
   }
 }
 
-void CEntityEditorDlg::SetFolderText(const CString& text) { mapFolder_->setText(ToDisplayString(text)); }
+void QtMainWindow::SetFolderText(const CString& text) { mapFolder_->setText(ToDisplayString(text)); }
 
-void CEntityEditorDlg::ResetMapList() {
+void QtMainWindow::ResetMapList() {
   const QSignalBlocker blocker(mapList_);
   mapList_->clear();
 }
 
-void CEntityEditorDlg::AddMap(const CString& name) {
+void QtMainWindow::AddMap(const CString& name) {
   // The list keeps the file name's own bytes beside the text it shows, and
   // its order is the core's, not the locale's.
   int low = 0;
@@ -460,22 +454,22 @@ void CEntityEditorDlg::AddMap(const CString& name) {
   mapList_->insertItem(low, item);
 }
 
-int CEntityEditorDlg::MapListSelection() const {
+int QtMainWindow::MapListSelection() const {
   const QList<QListWidgetItem*> selected = mapList_->selectedItems();
   return selected.isEmpty() ? -1 : mapList_->row(selected.front());
 }
 
-CString CEntityEditorDlg::MapListItem(int index) const {
+CString QtMainWindow::MapListItem(int index) const {
   const QListWidgetItem* item = mapList_->item(index);
   return item == nullptr ? CString() : BytesOf(item->data(Qt::UserRole).toByteArray());
 }
 
-void CEntityEditorDlg::SetMapFilterText(const CString& text) {
+void QtMainWindow::SetMapFilterText(const CString& text) {
   const QSignalBlocker blocker(mapFilter_);
   mapFilter_->setText(QString::fromLocal8Bit(text.GetString(), static_cast<qsizetype>(text.Size())));
 }
 
-void CEntityEditorDlg::SetMapListSelection(int index) {
+void QtMainWindow::SetMapListSelection(int index) {
   const QSignalBlocker blocker(mapList_);
   if (index < 0 || index >= mapList_->count()) {
     mapList_->clearSelection();
@@ -496,33 +490,33 @@ void CEntityEditorDlg::SetMapListSelection(int index) {
       Qt::QueuedConnection);
 }
 
-void CEntityEditorDlg::SetStatusText(const CString& text) { mapStatus_->setText(ToDisplayString(text)); }
+void QtMainWindow::SetStatusText(const CString& text) { mapStatus_->setText(ToDisplayString(text)); }
 
-void CEntityEditorDlg::SetFindFeedback(const CString& text) { findFeedback_->setText(ToDisplayString(text)); }
+void QtMainWindow::SetFindFeedback(const CString& text) { findFeedback_->setText(ToDisplayString(text)); }
 
-int CEntityEditorDlg::SearchSelection() const { return searchTyped_ ? -1 : searchCombo_->currentIndex(); }
+int QtMainWindow::SearchSelection() const { return searchTyped_ ? -1 : searchCombo_->currentIndex(); }
 
-CString CEntityEditorDlg::SearchItem(int index) const { return BytesOf(searchCombo_->itemText(index).toLatin1()); }
+CString QtMainWindow::SearchItem(int index) const { return BytesOf(searchCombo_->itemText(index).toLatin1()); }
 
-CString CEntityEditorDlg::SearchFieldText() const {
+CString QtMainWindow::SearchFieldText() const {
   // Typed characters become the bytes the editor shows them with.
   const QString text = searchCombo_->currentText();
   return BytesOf(entityEdit_->IsUtf8() ? text.toUtf8() : text.toLatin1());
 }
 
-void CEntityEditorDlg::SelectSearchItem(int index) {
+void QtMainWindow::SelectSearchItem(int index) {
   const QSignalBlocker blocker(searchCombo_);
   searchCombo_->setCurrentIndex(index);
   searchTyped_ = false;
 }
 
-void CEntityEditorDlg::FocusSearch() { searchCombo_->setFocus(Qt::OtherFocusReason); }
+void QtMainWindow::FocusSearch() { searchCombo_->setFocus(Qt::OtherFocusReason); }
 
-void CEntityEditorDlg::SetDefaultButton(int controlId) {
+void QtMainWindow::SetDefaultButton(int controlId) {
   if (auto* button = qobject_cast<QPushButton*>(Control(controlId))) button->setDefault(true);
 }
 
-void CEntityEditorDlg::ShowWaitCursor(bool show) {
+void QtMainWindow::ShowWaitCursor(bool show) {
   if (show) {
     QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
   } else {
@@ -530,7 +524,7 @@ void CEntityEditorDlg::ShowWaitCursor(bool show) {
   }
 }
 
-std::optional<CString> CEntityEditorDlg::PickFolder(const CString& title) {
+std::optional<CString> QtMainWindow::PickFolder(const CString& title) {
   if (pickFolder_) return pickFolder_(title);
   const QString start = ToDisplayString(editor_.GetMapFolder());
   const QString chosen =
@@ -541,20 +535,20 @@ std::optional<CString> CEntityEditorDlg::PickFolder(const CString& title) {
   return CString(std::move(path));
 }
 
-void CEntityEditorDlg::done(int result) {
+void QtMainWindow::done(int result) {
   if (!finished_ && !editor_.OnCloseRequest()) return;
   QDialog::done(result);
   Finish();
 }
 
-void CEntityEditorDlg::Finish() {
+void QtMainWindow::Finish() {
   if (finished_) return;
   finished_ = true;
   StorePlacement();
   editor_.OnDestroy();
 }
 
-void CEntityEditorDlg::RestorePlacement() {
+void QtMainWindow::RestorePlacement() {
   if (char width[kRegistryBufferSize] = {}; ReadRegistryString(*settings_, kSettingsKey, kOutlineWidthValue, width)) {
     outlineGrowth_ = std::atoi(width) - DialogUnits(*this).X(kPlaceOutlineGroup.width);
     LayOut();
@@ -576,19 +570,19 @@ void CEntityEditorDlg::RestorePlacement() {
   }
 }
 
-void CEntityEditorDlg::StorePlacement() {
+void QtMainWindow::StorePlacement() {
   const QRect placed = geometry();
   StoreString(*settings_, kSettingsKey, kPlacementValue,
               FormatString("%d %d %d %d", placed.x(), placed.y(), placed.width(), placed.height()));
   StoreString(*settings_, kSettingsKey, kOutlineWidthValue, FormatString("%d", outlineGroup_->width()));
 }
 
-void CEntityEditorDlg::ShowAbout() {
-  CAboutDlg about(this);
+void QtMainWindow::ShowAbout() {
+  QtAboutBox about(this);
   about.exec();
 }
 
-CAboutDlg::CAboutDlg(QWidget* owner) : QDialog(owner) {
+QtAboutBox::QtAboutBox(QWidget* owner) : QDialog(owner) {
   setWindowTitle(Text(LW_TEXT_ABOUT_CAPTION));
   setWindowIcon(ProgramIcon());
   const DialogUnits units(*this);
@@ -608,21 +602,15 @@ CAboutDlg::CAboutDlg(QWidget* owner) : QDialog(owner) {
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void InitProcessState(int argc, const char* const* argv) {
-  CodePage::SetActive(SystemCodePage());
-  SetCommandLine(argc, argv);
+bool QtMainWindow::Open(bool show) {
+  Initialize();
+  if (show) this->show();
+  return true;
 }
 
-std::unique_ptr<CEntityEditorDlg> CreateMainWindow(const MainWindowServices& services, bool show) {
-  auto window = std::make_unique<CEntityEditorDlg>(services);
-  window->Initialize();
-  if (show) window->show();
-  return window;
-}
-
-int RunMainWindow(const MainWindowServices& services) {
-  const std::unique_ptr<CEntityEditorDlg> window = CreateMainWindow(services, false);
-  window->exec();
+int QtMainWindow::RunModal() {
+  Initialize();
+  exec();
   return 0;
 }
 
