@@ -117,14 +117,14 @@ void Win32MainWindow::ScheduleOutlineRefresh() {
   SetTimer(GetSafeHwnd(), kOutlineRefreshTimer, kOutlineRefreshDelayMs, nullptr);
 }
 
-void Win32MainWindow::RefreshOutline() {
+void Win32MainWindow::RefreshOutline(bool withProblems) {
   KillTimer(GetSafeHwnd(), kOutlineRefreshTimer);
   outlineRefreshPending_ = false;
   outlineText_.assign(entityEdit_.LiveText());
   entityEdit_.ReleaseLiveText();
   outlineRows_ = BuildOutline(outlineText_);
   ApplyOutlineFilter();
-  ShowProblems();
+  if (withProblems) ShowProblems();
 }
 
 void Win32MainWindow::OnMapFilterChanged() {

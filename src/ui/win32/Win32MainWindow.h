@@ -79,6 +79,9 @@ class Win32MainWindow final : public Dialog, public MainWindowView {
   [[nodiscard]] const std::vector<OutlineRow>& OutlineRows() const { return outlineRows_; }
   [[nodiscard]] const std::vector<size_t>& OutlineShown() const { return outlineShown_; }
   [[nodiscard]] bool OutlineRefreshPending() const { return outlineRefreshPending_; }
+  // The outline read again now, as its timer does once the text rests, and
+  // the problems checked again unless `withProblems` is false.
+  void RefreshOutline(bool withProblems = true);
 
  protected:
  private:
@@ -94,7 +97,6 @@ class Win32MainWindow final : public Dialog, public MainWindowView {
   // The outline: read again 50 ms after the text last changed; filtered,
   // counted; a row chosen selects its block; the caret marks its block's row.
   void ScheduleOutlineRefresh();
-  void RefreshOutline();
   void ApplyOutlineFilter();
   void MarkOutlineRow();
   LRESULT OnTimer(WPARAM timer, LPARAM);
