@@ -133,6 +133,8 @@ void OutlinePanel::Refresh(std::string_view text) {
   marking_ = false;
   ShowCounts();
   ShowProblems();
+  // The caret's block is marked in the new rows as it was in the old.
+  MarkRowAt(caret_);
 }
 
 void OutlinePanel::ShowProblems() {
@@ -169,10 +171,12 @@ void OutlinePanel::ApplyFilter() {
   model_.SetShown(std::move(shown));
   marking_ = false;
   ShowCounts();
+  MarkRowAt(caret_);
 }
 
 void OutlinePanel::MarkRowAt(size_t offset) {
-  if (RefreshPending()) return;  // the rows are about to be read again
+  caret_ = offset;
+  if (RefreshPending()) return;  // the rows are about to be read again; then marked
   const size_t row = OutlineRowAt(model_.Rows(), offset);
   const std::vector<size_t>& shown = model_.Shown();
   const auto at = std::lower_bound(shown.begin(), shown.end(), row);

@@ -99,6 +99,7 @@ class OutlinePanel : public QWidget {
   QTimer* pending_ = nullptr;
   std::string text_;  // the text the rows were read from, for the filter
   bool marking_ = false;
+  size_t caret_ = 0;  // where the caret was last told to be
 };
 
 }  // namespace lw::qt

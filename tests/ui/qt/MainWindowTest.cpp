@@ -530,7 +530,9 @@ TEST_F(QtMainWindowTest, TheOutlineChoosesBlocksAndFollowsTheText) {
   EXPECT_EQ(outline.Problems()->count(), 0);
   window_->Entities().SetSel(0, 0);
   window_->Entities().ReplaceSel(CString("{\r\n}\r\n"));
+  QTest::qWait(20);
   outline.Refresh(window_->Entities().LiveText());
+  EXPECT_EQ(outline.View()->currentIndex().row(), 1) << "the caret's block, moved down a row, is marked again";
   ASSERT_GE(outline.Problems()->count(), 1);
   EXPECT_TRUE(outline.Problems()->item(0)->text().startsWith("error 1:1 "))
       << outline.Problems()->item(0)->text().toStdString();
