@@ -25,14 +25,8 @@ void Settle() { QApplication::processEvents(); }
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
-  const lw::bench::MapFolder folder;
-  lw::bench::FolderSettings settings(folder.Path());
-  lw::bench::NoMessages messages;
-  lw::MainWindowServices services;
-  services.settings = &settings;
-  services.messages = &messages;
-  services.commandLine = [] { return lw::CString("lumpwright"); };
-  const auto window = lw::CreateMainWindow<lw::qt::QtMainWindow>(services);
+  lw::bench::WindowSetting setting;
+  const auto window = lw::CreateMainWindow<lw::qt::QtMainWindow>(setting.Services());
   Settle();
   auto* list = static_cast<QListWidget*>(window->Control(IDC_MAP_LIST));
   auto* text = static_cast<QsciScintilla*>(window->Control(IDC_ENTITY_TEXT));
@@ -64,7 +58,7 @@ int main(int argc, char** argv) {
     }
   }
   const size_t rows = static_cast<size_t>(outline.Model().rowCount());
-  if (messages.Failed() || rows < 20000) {
+  if (setting.messages.Failed() || rows < 20000) {
     std::fprintf(stderr, "the big map did not load into the outline (%zu rows)\n", rows);
     return 1;
   }

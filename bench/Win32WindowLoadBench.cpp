@@ -31,14 +31,8 @@ void Settle(lw::win32::Win32MainWindow& window) {
 
 int main() {
   lw::InitProcessState(0, nullptr);
-  const lw::bench::MapFolder folder;
-  lw::bench::FolderSettings settings(folder.Path());
-  lw::bench::NoMessages messages;
-  lw::MainWindowServices services;
-  services.settings = &settings;
-  services.messages = &messages;
-  services.commandLine = [] { return lw::CString("Lumpwright.exe"); };
-  const auto window = lw::CreateMainWindow<lw::win32::Win32MainWindow>(services);
+  lw::bench::WindowSetting setting;
+  const auto window = lw::CreateMainWindow<lw::win32::Win32MainWindow>(setting.Services());
   if (window == nullptr) return 1;
   Settle(*window);
   const HWND hwnd = window->GetSafeHwnd();
@@ -69,7 +63,7 @@ int main() {
   }
   window->RefreshOutline();
   const size_t rows = window->OutlineRows().size();
-  if (messages.Failed() || rows < 20000) {
+  if (setting.messages.Failed() || rows < 20000) {
     std::fprintf(stderr, "the big map did not load into the outline (%zu rows)\n", rows);
     return 1;
   }

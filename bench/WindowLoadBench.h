@@ -18,6 +18,7 @@
 #include "platform/Messages.h"
 #include "platform/SettingsStore.h"
 #include "settings/MapFolderSettings.h"
+#include "ui/MainWindowServices.h"
 
 namespace lw::bench {
 
@@ -97,6 +98,22 @@ class NoMessages : public MessageSink {
     failed_ = true;
   }
   bool failed_ = false;
+};
+
+// The folder of maps, the settings that name it and the messages no one
+// answers, as one window's services.
+struct WindowSetting {
+  MapFolder folder;
+  FolderSettings settings{folder.Path()};
+  NoMessages messages;
+
+  [[nodiscard]] MainWindowServices Services() {
+    MainWindowServices services;
+    services.settings = &settings;
+    services.messages = &messages;
+    services.commandLine = [] { return CString("lumpwright"); };  // no "-d"
+    return services;
+  }
 };
 
 template <typename Operation>
