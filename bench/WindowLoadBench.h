@@ -22,7 +22,7 @@
 
 namespace lw::bench {
 
-inline constexpr int kRepetitions = 7;
+inline constexpr int kRepetitions = 15;
 // The outline may make a load at most this much slower.
 inline constexpr double kAllowedRatio = 1.3;
 

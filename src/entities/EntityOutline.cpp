@@ -45,8 +45,11 @@ std::vector<size_t> FilterOutline(std::string_view text, const std::vector<Outli
 
 std::map<std::string, size_t> CountOutlineClasses(const std::vector<OutlineRow>& rows,
                                                   const std::vector<size_t>& shown) {
+  // Counted by the rows' own names; a string is made once for each class.
+  std::map<std::string_view, size_t> byName;
+  for (const size_t index : shown) ++byName[rows[index].className];
   std::map<std::string, size_t> counts;
-  for (const size_t index : shown) ++counts[rows[index].className];
+  for (const auto& [name, count] : byName) counts.emplace_hint(counts.end(), name, count);
   return counts;
 }
 
