@@ -504,4 +504,13 @@ std::string FormatFinding(std::string_view path, const CheckFinding& finding, bo
          (error ? ": error: " : ": warning: ") + finding.message;
 }
 
+std::string DescribeProblem(const CheckFinding& finding) {
+  return std::string(finding.severity == CheckSeverity::kError ? "error " : "warning ") + std::to_string(finding.line) +
+         ":" + std::to_string(finding.column) + " " + finding.message;
+}
+
+std::string ProblemsHeading(size_t count) {
+  return count == 0 ? std::string("Problems: none") : "Problems: " + std::to_string(count);
+}
+
 }  // namespace lw

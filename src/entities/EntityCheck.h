@@ -83,4 +83,11 @@ std::vector<CheckFinding> CheckEntityText(std::string_view text, const EntityChe
 // "PATH:LINE:COLUMN: error: MESSAGE"; `asWarning` prints an error as a warning.
 std::string FormatFinding(std::string_view path, const CheckFinding& finding, bool asWarning = false);
 
+// A window's problems list: the findings it lists (a text broken all over
+// would give thousands; the first ones lead to the rest), each as "error
+// LINE:COLUMN MESSAGE", under "Problems: COUNT" or "Problems: none".
+inline constexpr size_t kListedProblems = 500;
+std::string DescribeProblem(const CheckFinding& finding);
+std::string ProblemsHeading(size_t count);
+
 }  // namespace lw

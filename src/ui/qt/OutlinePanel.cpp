@@ -140,21 +140,14 @@ void OutlinePanel::Refresh(std::string_view text) {
 void OutlinePanel::ShowProblems() {
   problems_->clear();
   if (!check) return;
-  // A text broken all over would give thousands: the first ones lead to the rest.
-  constexpr size_t kShownProblems = 500;
   const std::vector<CheckFinding> findings = check(text_);
   if (problemsFound) problemsFound(findings);
-  for (size_t i = 0; i < findings.size() && i < kShownProblems; ++i) {
-    const CheckFinding& finding = findings[i];
-    auto* item = new QListWidgetItem(QString::fromLatin1(
-        (std::string(finding.severity == CheckSeverity::kError ? "error" : "warning") + " " +
-         std::to_string(finding.line) + ":" + std::to_string(finding.column) + " " + finding.message)
-            .c_str()));
-    item->setData(Qt::UserRole, static_cast<int>(finding.offset));
+  for (size_t i = 0; i < findings.size() && i < kListedProblems; ++i) {
+    auto* item = new QListWidgetItem(QString::fromLatin1(DescribeProblem(findings[i]).c_str()));
+    item->setData(Qt::UserRole, static_cast<int>(findings[i].offset));
     problems_->addItem(item);
   }
-  problemsLabel_->setText(findings.empty() ? QStringLiteral("Problems: none")
-                                           : QStringLiteral("Problems: %1").arg(findings.size()));
+  problemsLabel_->setText(QString::fromLatin1(ProblemsHeading(findings.size()).c_str()));
 }
 
 void OutlinePanel::ShowCounts() {

@@ -140,18 +140,12 @@ void Win32MainWindow::SetMapFilterText(const CString& text) {
 void Win32MainWindow::ShowProblems() {
   problems_.ResetContent();
   problemOffsets_.clear();
-  // A text broken all over would give thousands: the first ones lead to the rest.
-  constexpr size_t kShownProblems = 500;
   const std::vector<CheckFinding> findings = editor_.CheckText(outlineText_);
-  for (size_t i = 0; i < findings.size() && i < kShownProblems; ++i) {
-    const CheckFinding& finding = findings[i];
-    problems_.AddString(CString(std::string(finding.severity == CheckSeverity::kError ? "error" : "warning") + " " +
-                                std::to_string(finding.line) + ":" + std::to_string(finding.column) + " " +
-                                finding.message));
-    problemOffsets_.push_back(finding.offset);
+  for (size_t i = 0; i < findings.size() && i < kListedProblems; ++i) {
+    problems_.AddString(CString(DescribeProblem(findings[i])));
+    problemOffsets_.push_back(findings[i].offset);
   }
-  problemsLabel_.SetText(findings.empty() ? CString("Problems: none")
-                                          : FormatString("Problems: %d", static_cast<int>(findings.size())));
+  problemsLabel_.SetText(CString(ProblemsHeading(findings.size())));
 }
 
 void Win32MainWindow::OnProblemChosen() {
